@@ -1,0 +1,6 @@
+#include "mainargs.h"
+
+CefMainArgs processMainArgs(int argc, char *argv[])
+{
+    return CefMainArgs(argc, argv);
+}

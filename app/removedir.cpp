@@ -1,0 +1,79 @@
+#include "removedir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+const char cacheOwnerMarker[] = "vmpclient-owns-this-directory";
+
+namespace {
+
+// Removes everything listable below |dir|, depth first, in name order
+// ignoring case. Returns true when every listed entry went.
+bool removeContents(const QDir &dir, const QString &keep)
+{
+    bool ok = true;
+    QDir listing(dir);
+    listing.setFilter(QDir::AllEntries | QDir::NoDotAndDotDot);
+    const QFileInfoList entries = listing.entryInfoList();
+    for (const QFileInfo &entry : entries) {
+        if (!keep.isEmpty() && entry.fileName() == keep)
+            continue;
+        if (entry.isSymLink()) {
+            // A link goes, whatever it points to; its target is never entered.
+            ok = QFile::remove(entry.absoluteFilePath()) && ok;
+        } else if (entry.isFile()) {
+            ok = entry.dir().remove(entry.fileName()) && ok;
+        } else {
+            const QString path = entry.absoluteFilePath();
+            ok = removeContents(QDir(path), QString()) && ok;
+            // Only the directory itself: its parents are never removed.
+            ok = QDir().rmdir(path) && ok;
+        }
+    }
+    return ok;
+}
+
+} // namespace
+
+bool removeDir(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    // Only a real directory that this program created is emptied: the
+    // working directory may well be the home directory, where a ".cache" of
+    // someone else's holds other programs' data.
+    if (info.isSymLink() || !info.isDir())
+        return false;
+    const QDir dir(info.absoluteFilePath());
+    if (!QFileInfo(dir.filePath(QLatin1String(cacheOwnerMarker))).isFile())
+        return false;
+
+    removeContents(dir, QLatin1String(cacheOwnerMarker));
+    // The marker goes last, and only when nothing else is left, so that a
+    // directory that could not be emptied is still known as ours next time.
+    const QStringList left = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    if (left != QStringList(QLatin1String(cacheOwnerMarker)))
+        return false;
+    if (!QFile::remove(dir.filePath(QLatin1String(cacheOwnerMarker))))
+        return false;
+    return QDir().rmdir(dir.absolutePath());
+}
+
+bool createMarkedDir(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.exists() || info.isSymLink())
+        return info.isDir();
+    if (!QDir().mkdir(path))
+        return false;
+    QFile marker(QDir(path).filePath(QLatin1String(cacheOwnerMarker)));
+    if (marker.open(QIODevice::WriteOnly)) {
+        marker.write("This directory was created by vmpclient and is emptied at its start.\n");
+        marker.close();
+    }
+    return true;
+}

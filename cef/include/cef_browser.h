@@ -1,0 +1,88 @@
+// Browsers and their hosts.
+#ifndef CEF_INCLUDE_CEF_BROWSER_H_
+#define CEF_INCLUDE_CEF_BROWSER_H_
+#pragma once
+
+#include "include/cef_base.h"
+#include "include/cef_frame.h"
+#include "include/cef_request_context.h"
+
+class CefBrowserHost;
+class CefClient;
+
+///
+/// A browser window. Methods may be called from any thread: the identity
+/// (GetIdentifier, IsPopup, IsSame) is fixed, the navigation state is the last
+/// one the engine reported, and commands are handed to the Qt GUI thread and
+/// run asynchronously.
+///
+class CefBrowser : public virtual CefBaseRefCounted {
+ public:
+  /// Returns the browser host object.
+  virtual CefRefPtr<CefBrowserHost> GetHost() = 0;
+  virtual bool CanGoBack() = 0;
+  virtual void GoBack() = 0;
+  virtual bool CanGoForward() = 0;
+  virtual void GoForward() = 0;
+  virtual bool IsLoading() = 0;
+  virtual void Reload() = 0;
+  /// Reloads without using cached data.
+  virtual void ReloadIgnoreCache() = 0;
+  /// Stops loading; the load ends with ERR_ABORTED.
+  virtual void StopLoad() = 0;
+  /// Returns the identifier: unique and positive.
+  virtual int GetIdentifier() = 0;
+  /// Returns true if |that| is the same browser.
+  virtual bool IsSame(CefRefPtr<CefBrowser> that) = 0;
+  /// Returns true for a window opened by a page.
+  virtual bool IsPopup() = 0;
+  virtual bool HasDocument() = 0;
+  virtual CefRefPtr<CefFrame> GetMainFrame() = 0;
+};
+
+///
+/// The browser seen from the embedding application.
+///
+class CefBrowserHost : public virtual CefBaseRefCounted {
+ public:
+  ///
+  /// Asks for a new browser in the window described by |windowInfo|, showing
+  /// |url|, reporting to |client|. Returns at once, true when the request was
+  /// accepted; the browser is created on the Qt GUI thread and
+  /// CefLifeSpanHandler::OnAfterCreated follows on the browser UI thread. A
+  /// parent window that no longer exists when the request runs gets no
+  /// browser. |request_context| must be null (the global context). Any thread.
+  ///
+  static bool CreateBrowser(const CefWindowInfo& windowInfo,
+                            CefRefPtr<CefClient> client,
+                            const CefString& url,
+                            const CefBrowserSettings& settings,
+                            CefRefPtr<CefRequestContext> request_context);
+
+  /// Returns the hosted browser.
+  virtual CefRefPtr<CefBrowser> GetBrowser() = 0;
+
+  ///
+  /// Starts the close sequence once (further calls while it runs do nothing):
+  /// CefLifeSpanHandler::DoClose on the browser UI thread; if that returns
+  /// false the browser's top-level window is closed, the browser goes away and
+  /// OnBeforeClose follows. With |force_close| the browser goes even when its
+  /// window refuses to close.
+  ///
+  virtual void CloseBrowser(bool force_close) = 0;
+
+  ///
+  /// Returns the browser's native window, or 0 before it exists.
+  ///
+  virtual CefWindowHandle GetWindowHandle() = 0;
+
+  /// Returns the client of this browser.
+  virtual CefRefPtr<CefClient> GetClient() = 0;
+
+  ///
+  /// Gives the browser the keyboard focus, or takes it away.
+  ///
+  virtual void SetFocus(bool focus) = 0;
+};
+
+#endif  // CEF_INCLUDE_CEF_BROWSER_H_

@@ -1,0 +1,22 @@
+// The client of a browser: the object the engine asks for its handlers.
+#ifndef CEF_INCLUDE_CEF_CLIENT_H_
+#define CEF_INCLUDE_CEF_CLIENT_H_
+#pragma once
+
+#include "include/cef_base.h"
+#include "include/cef_display_handler.h"
+#include "include/cef_life_span_handler.h"
+#include "include/cef_load_handler.h"
+
+///
+/// Supplies the handlers of a browser. The getters are called on the browser
+/// UI thread each time an event is delivered; null means the engine's default.
+///
+class CefClient : public virtual CefBaseRefCounted {
+ public:
+  virtual CefRefPtr<CefDisplayHandler> GetDisplayHandler() { return nullptr; }
+  virtual CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() { return nullptr; }
+  virtual CefRefPtr<CefLoadHandler> GetLoadHandler() { return nullptr; }
+};
+
+#endif  // CEF_INCLUDE_CEF_CLIENT_H_

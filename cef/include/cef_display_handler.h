@@ -1,0 +1,38 @@
+// Callbacks about what a browser displays.
+#ifndef CEF_INCLUDE_CEF_DISPLAY_HANDLER_H_
+#define CEF_INCLUDE_CEF_DISPLAY_HANDLER_H_
+#pragma once
+
+#include "include/cef_base.h"
+#include "include/cef_browser.h"
+#include "include/cef_frame.h"
+
+///
+/// Display callbacks, all on the browser UI thread. Defaults do nothing.
+///
+class CefDisplayHandler : public virtual CefBaseRefCounted {
+ public:
+  /// Called when a frame's address has changed.
+  virtual void OnAddressChange(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, const CefString& url) {
+    (void)browser;
+    (void)frame;
+    (void)url;
+  }
+
+  /// Called when the page title changes.
+  virtual void OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString& title) {
+    (void)browser;
+    (void)title;
+  }
+
+  ///
+  /// Called when the page enters or leaves HTML5 fullscreen. The engine has
+  /// already made the browser's window fill the screen or restored it.
+  ///
+  virtual void OnFullscreenModeChange(CefRefPtr<CefBrowser> browser, bool fullscreen) {
+    (void)browser;
+    (void)fullscreen;
+  }
+};
+
+#endif  // CEF_INCLUDE_CEF_DISPLAY_HANDLER_H_

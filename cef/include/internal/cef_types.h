@@ -1,0 +1,167 @@
+// Plain C types of the engine API: settings, window information, enumerations.
+#ifndef CEF_INCLUDE_INTERNAL_CEF_TYPES_H_
+#define CEF_INCLUDE_INTERNAL_CEF_TYPES_H_
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "include/internal/cef_string.h"
+
+typedef uint32_t cef_color_t;
+
+///
+/// Native window handle. On X11 this is the window's XID, as returned by
+/// QWidget::winId().
+///
+typedef unsigned long cef_window_handle_t;
+typedef cef_window_handle_t CefWindowHandle;
+
+///
+/// Log severity levels. Only LOGSEVERITY_DISABLE changes anything here: it
+/// silences the engine's own output.
+///
+typedef enum {
+  LOGSEVERITY_DEFAULT,
+  LOGSEVERITY_VERBOSE,
+  LOGSEVERITY_DEBUG = LOGSEVERITY_VERBOSE,
+  LOGSEVERITY_INFO,
+  LOGSEVERITY_WARNING,
+  LOGSEVERITY_ERROR,
+  LOGSEVERITY_FATAL,
+  LOGSEVERITY_DISABLE = 99
+} cef_log_severity_t;
+
+///
+/// Tri-state value of browser settings.
+///
+typedef enum {
+  STATE_DEFAULT = 0,
+  STATE_ENABLED,
+  STATE_DISABLED,
+} cef_state_t;
+
+///
+/// Initialization settings. Fields that this engine honours: no_sandbox,
+/// browser_subprocess_path, multi_threaded_message_loop,
+/// command_line_args_disabled, cache_path, persist_session_cookies,
+/// user_agent, locale, log_severity, remote_debugging_port and
+/// accept_language_list.
+///
+typedef struct _cef_settings_t {
+  size_t size;
+  int no_sandbox;
+  cef_string_t browser_subprocess_path;
+  int multi_threaded_message_loop;
+  int external_message_pump;
+  int windowless_rendering_enabled;
+  int command_line_args_disabled;
+  cef_string_t cache_path;
+  cef_string_t root_cache_path;
+  cef_string_t user_data_path;
+  int persist_session_cookies;
+  int persist_user_preferences;
+  cef_string_t user_agent;
+  cef_string_t product_version;
+  cef_string_t locale;
+  cef_string_t log_file;
+  cef_log_severity_t log_severity;
+  cef_string_t javascript_flags;
+  cef_string_t resources_dir_path;
+  cef_string_t locales_dir_path;
+  int pack_loading_disabled;
+  int remote_debugging_port;
+  int uncaught_exception_stack_size;
+  int ignore_certificate_errors;
+  cef_color_t background_color;
+  cef_string_t accept_language_list;
+} cef_settings_t;
+
+///
+/// Browser initialization settings. Honoured: default_encoding, the font
+/// sizes, javascript, image_loading, local_storage, webgl and
+/// background_color.
+///
+typedef struct _cef_browser_settings_t {
+  size_t size;
+  int windowless_frame_rate;
+  cef_string_t standard_font_family;
+  cef_string_t default_encoding;
+  int default_font_size;
+  int default_fixed_font_size;
+  int minimum_font_size;
+  cef_state_t javascript;
+  cef_state_t javascript_access_clipboard;
+  cef_state_t image_loading;
+  cef_state_t local_storage;
+  cef_state_t webgl;
+  cef_color_t background_color;
+} cef_browser_settings_t;
+
+typedef struct _cef_rect_t {
+  int x;
+  int y;
+  int width;
+  int height;
+} cef_rect_t;
+
+///
+/// Native window information, X11 flavour: the browser becomes a child of
+/// |parent_window| at |bounds|, or a top-level window of its own when
+/// |parent_window| is 0. |window| is the browser's own window once created.
+///
+typedef struct _cef_window_info_t {
+  cef_string_t window_name;
+  cef_rect_t bounds;
+  cef_window_handle_t parent_window;
+  int windowless_rendering_enabled;
+  int shared_texture_enabled;
+  int external_begin_frame_enabled;
+  cef_window_handle_t window;
+} cef_window_info_t;
+
+///
+/// Arguments of the process entry, X11 flavour.
+///
+typedef struct _cef_main_args_t {
+  int argc;
+  char** argv;
+} cef_main_args_t;
+
+///
+/// Threads of the browser process that tasks can be posted to. This engine
+/// runs TID_UI only; posting to any other thread fails.
+///
+typedef enum {
+  TID_UI,
+  TID_FILE_BACKGROUND,
+  TID_FILE_USER_VISIBLE,
+  TID_FILE_USER_BLOCKING,
+  TID_PROCESS_LAUNCHER,
+  TID_IO,
+  TID_RENDERER,
+} cef_thread_id_t;
+
+///
+/// Network error codes as Chromium reports them.
+///
+typedef enum {
+  ERR_NONE = 0,
+#define NET_ERROR(label, value) ERR_##label = value,
+#include "include/base/internal/cef_net_error_list.h"
+#undef NET_ERROR
+} cef_errorcode_t;
+
+///
+/// How a navigation started.
+///
+typedef enum {
+  TT_LINK = 0,
+  TT_EXPLICIT = 1,
+  TT_AUTO_SUBFRAME = 3,
+  TT_MANUAL_SUBFRAME = 4,
+  TT_FORM_SUBMIT = 7,
+  TT_RELOAD = 8,
+} cef_transition_type_t;
+
+#endif  // CEF_INCLUDE_INTERNAL_CEF_TYPES_H_

@@ -1,0 +1,299 @@
+#include "libcef/context.h"
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QThread>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+
+#include "include/cef_task.h"
+#include "include/wrapper/cef_closure_task.h"
+#include "libcef/browser_host_impl.h"
+#include "libcef/ui_thread.h"
+
+void CefSetGlobalCommandLine(int argc, const char* const* argv);
+
+namespace cef {
+
+namespace {
+
+// Guards the two pointers below. Posting happens under it so that neither the
+// GUI target nor the UI thread can be destroyed while a task is being posted.
+std::mutex g_lock;
+QObject* g_gui_target = nullptr;
+UiThread* g_ui_thread = nullptr;
+Context* g_context = nullptr;  // GUI thread only
+std::atomic<int> g_next_browser_id{1};
+
+QByteArray LogLevelSwitch(cef_log_severity_t severity) {
+  switch (severity) {
+    case LOGSEVERITY_DISABLE:
+    case LOGSEVERITY_FATAL:
+      return "--log-level=3";
+    case LOGSEVERITY_ERROR:
+      return "--log-level=2";
+    case LOGSEVERITY_WARNING:
+      return "--log-level=1";
+    case LOGSEVERITY_VERBOSE:
+    case LOGSEVERITY_INFO:
+      return "--log-level=0";
+    case LOGSEVERITY_DEFAULT:
+      break;
+  }
+  return QByteArray();
+}
+
+QString ToAbsolutePath(const cef_string_t& path) {
+  const QString text = CefString(&path).ToQString();
+  return text.isEmpty() ? QString() : QDir::current().absoluteFilePath(text);
+}
+
+class ClosureTask : public CefTask {
+ public:
+  explicit ClosureTask(std::function<void()> closure) : closure_(std::move(closure)) {}
+  void Execute() override {
+    if (closure_)
+      closure_();
+  }
+
+ private:
+  std::function<void()> closure_;
+  IMPLEMENT_REFCOUNTING(ClosureTask);
+};
+
+}  // namespace
+
+int NextBrowserId() {
+  return g_next_browser_id.fetch_add(1);
+}
+
+bool Context::Initialized() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  return g_ui_thread != nullptr;
+}
+
+bool Context::PostGuiTask(std::function<void()> task) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  if (!g_gui_target)
+    return false;
+  return QMetaObject::invokeMethod(g_gui_target, std::move(task), Qt::QueuedConnection);
+}
+
+bool Context::PostUiTask(std::function<void()> task, int64_t delay_ms) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  return g_ui_thread && g_ui_thread->Post(std::move(task), delay_ms);
+}
+
+bool Context::CurrentlyOnUi() {
+  return UiThread::CurrentlyOn();
+}
+
+bool Context::CurrentlyOnGui() {
+  const QCoreApplication* app = QCoreApplication::instance();
+  return app && QThread::currentThread() == app->thread();
+}
+
+Context* Context::Get() {
+  return g_context;
+}
+
+Context::Context() = default;
+
+Context::~Context() = default;
+
+bool Context::Start(const CefMainArgs& args, const CefSettings& settings, CefRefPtr<CefApp> app) {
+  app_ = app;
+  CefSetGlobalCommandLine(args.argc, args.argv);
+
+  // The engine core reads these when it starts, which is when the first
+  // browser is created; setting them now is early enough.
+  const QString helper = ToAbsolutePath(settings.browser_subprocess_path);
+  qputenv("QTWEBENGINEPROCESS_PATH",
+           QFile::encodeName(helper.isEmpty() ? QCoreApplication::applicationFilePath() : helper));
+
+  QList<QByteArray> flags;
+  const QByteArray existing = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").trimmed();
+  if (!existing.isEmpty())
+    flags << existing;
+  if (settings.no_sandbox)
+    flags << "--no-sandbox";
+  const QByteArray log_level = LogLevelSwitch(settings.log_severity);
+  if (!log_level.isEmpty())
+    flags << log_level;
+  if (settings.remote_debugging_port > 0)
+    qputenv("QTWEBENGINE_REMOTE_DEBUGGING", QByteArray::number(settings.remote_debugging_port));
+
+  // Switches that the application adds to the command line reach the engine
+  // through its flags variable.
+  if (app_) {
+    CefRefPtr<CefCommandLine> command_line = CefCommandLine::GetGlobalCommandLine()->Copy();
+    CefCommandLine::SwitchMap before;
+    command_line->GetSwitches(before);
+    app_->OnBeforeCommandLineProcessing(CefString(), command_line);
+    CefCommandLine::SwitchMap after;
+    command_line->GetSwitches(after);
+    for (const auto& entry : after) {
+      const auto old = before.find(entry.first);
+      if (old != before.end() && old->second == entry.second)
+        continue;
+      QByteArray flag = "--" + QByteArray::fromStdString(entry.first.ToString());
+      if (!entry.second.empty())
+        flag += "=" + QByteArray::fromStdString(entry.second.ToString());
+      flags << flag;
+    }
+  }
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.join(' '));
+
+  cache_path_ = ToAbsolutePath(settings.cache_path);
+  user_agent_ = CefString(&settings.user_agent).ToQString();
+  accept_language_ = CefString(&settings.accept_language_list).ToQString();
+  persist_session_cookies_ = settings.persist_session_cookies != 0;
+
+  {
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_gui_target = new QObject();
+    g_ui_thread = new UiThread();
+  }
+  g_context = this;
+
+  CefRefPtr<CefBrowserProcessHandler> handler = app_ ? app_->GetBrowserProcessHandler() : nullptr;
+  if (handler)
+    PostUiTask([handler] { handler->OnContextInitialized(); });
+  return true;
+}
+
+QWebEngineProfile* Context::Profile() {
+  if (profile_)
+    return profile_;
+  QWebEngineProfile* profile = nullptr;
+  if (cache_path_.isEmpty()) {
+    // No cache path: browser data lives in memory only, as in an incognito
+    // window.
+    profile = new QWebEngineProfile();
+  } else {
+    profile = new QWebEngineProfile(QStringLiteral("cef"));
+    profile->setPersistentStoragePath(cache_path_);
+    profile->setCachePath(cache_path_);
+    profile->setPersistentCookiesPolicy(persist_session_cookies_ ? QWebEngineProfile::ForcePersistentCookies
+                                                                 : QWebEngineProfile::AllowPersistentCookies);
+  }
+  // A disk cache would keep full URLs, queries and the credentials in them
+  // included, on disk; the HTTP cache stays in memory.
+  profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+  if (!user_agent_.isEmpty())
+    profile->setHttpUserAgent(user_agent_);
+  if (!accept_language_.isEmpty())
+    profile->setHttpAcceptLanguage(accept_language_);
+  profile->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+  profile_ = profile;
+  return profile;
+}
+
+void Context::RegisterBrowser(CefRefPtr<CefBrowserHostImpl> browser) {
+  browsers_[browser->GetIdentifier()] = browser;
+}
+
+CefRefPtr<CefBrowserHostImpl> Context::UnregisterBrowser(int id) {
+  const auto it = browsers_.find(id);
+  if (it == browsers_.end())
+    return nullptr;
+  CefRefPtr<CefBrowserHostImpl> browser = it->second;
+  browsers_.erase(it);
+  return browser;
+}
+
+CefRefPtr<CefBrowserHostImpl> Context::GetBrowser(int id) const {
+  const auto it = browsers_.find(id);
+  return it == browsers_.end() ? nullptr : it->second;
+}
+
+void Context::Shutdown() {
+  // Every browser still open goes now; destroying its engine view delivers
+  // its OnBeforeClose to the UI thread.
+  while (!browsers_.empty()) {
+    CefRefPtr<CefBrowserHostImpl> browser = browsers_.begin()->second;
+    browser->DestroyNow();
+    UnregisterBrowser(browser->GetIdentifier());
+  }
+
+  UiThread* ui_thread = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(g_lock);
+    ui_thread = g_ui_thread;
+  }
+  // Drain outside the lock: the last tasks may still post.
+  if (ui_thread)
+    ui_thread->StopAndJoin();
+
+  QObject* gui_target = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_ui_thread = nullptr;
+    gui_target = g_gui_target;
+    g_gui_target = nullptr;
+  }
+  delete ui_thread;
+  delete gui_target;
+  g_context = nullptr;
+
+  // Pages went with their views above; the profile may go now.
+  delete profile_.data();
+  app_ = nullptr;
+}
+
+}  // namespace cef
+
+bool CefInitialize(const CefMainArgs& args,
+                   const CefSettings& settings,
+                   CefRefPtr<CefApp> application,
+                   void* windows_sandbox_info) {
+  (void)windows_sandbox_info;
+  if (cef::Context::Get() || !qobject_cast<QApplication*>(QCoreApplication::instance()) ||
+      !cef::Context::CurrentlyOnGui())
+    return false;
+  cef::Context* context = new cef::Context();
+  if (!context->Start(args, settings, application)) {
+    delete context;
+    return false;
+  }
+  return true;
+}
+
+void CefShutdown() {
+  cef::Context* context = cef::Context::Get();
+  if (!context || !cef::Context::CurrentlyOnGui())
+    return;
+  context->Shutdown();
+  delete context;
+}
+
+bool CefCurrentlyOn(CefThreadId threadId) {
+  return threadId == TID_UI && cef::Context::CurrentlyOnUi();
+}
+
+bool CefPostTask(CefThreadId threadId, CefRefPtr<CefTask> task) {
+  return CefPostDelayedTask(threadId, task, 0);
+}
+
+bool CefPostDelayedTask(CefThreadId threadId, CefRefPtr<CefTask> task, int64_t delay_ms) {
+  if (threadId != TID_UI || !task)
+    return false;
+  return cef::Context::PostUiTask([task] { task->Execute(); }, delay_ms);
+}
+
+CefRefPtr<CefTask> CefCreateClosureTask(std::function<void()> closure) {
+  return new cef::ClosureTask(std::move(closure));
+}
+
+bool CefPostTask(CefThreadId threadId, std::function<void()> closure) {
+  return CefPostTask(threadId, CefCreateClosureTask(std::move(closure)));
+}
+
+bool CefPostDelayedTask(CefThreadId threadId, std::function<void()> closure, int64_t delay_ms) {
+  return CefPostDelayedTask(threadId, CefCreateClosureTask(std::move(closure)), delay_ms);
+}

@@ -1,0 +1,74 @@
+// The engine's runtime in the browser process, from CefInitialize to
+// CefShutdown: the settings, the profile, the browser UI thread and the
+// registry of live browsers.
+#ifndef CEF_LIBCEF_CONTEXT_H_
+#define CEF_LIBCEF_CONTEXT_H_
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+
+#include <QByteArray>
+#include <QPointer>
+#include <QString>
+
+#include "include/cef_app.h"
+#include "include/cef_browser_process_handler.h"
+
+class QObject;
+class QWebEngineProfile;
+class CefBrowserHostImpl;
+
+namespace cef {
+
+class Context {
+ public:
+  /// Any thread: true between CefInitialize and CefShutdown.
+  static bool Initialized();
+
+  /// Any thread: hands |task| to the Qt GUI thread. False when not running.
+  static bool PostGuiTask(std::function<void()> task);
+  /// Any thread: queues |task| on the browser UI thread. False when stopped.
+  static bool PostUiTask(std::function<void()> task, int64_t delay_ms = 0);
+  static bool CurrentlyOnUi();
+  static bool CurrentlyOnGui();
+
+  // --- GUI thread only from here on.
+
+  /// The runtime, or null outside CefInitialize..CefShutdown.
+  static Context* Get();
+
+  /// The profile every browser uses; created on first use, so that the heavy
+  /// start of the engine waits until a browser is really wanted.
+  QWebEngineProfile* Profile();
+
+  void RegisterBrowser(CefRefPtr<CefBrowserHostImpl> browser);
+  /// Forgets the browser; returns the registry's reference, or null.
+  CefRefPtr<CefBrowserHostImpl> UnregisterBrowser(int id);
+  CefRefPtr<CefBrowserHostImpl> GetBrowser(int id) const;
+
+  bool Start(const CefMainArgs& args, const CefSettings& settings, CefRefPtr<CefApp> app);
+  void Shutdown();
+
+  Context();
+  ~Context();
+  Context(const Context&) = delete;
+  Context& operator=(const Context&) = delete;
+
+ private:
+  QString cache_path_;
+  QString user_agent_;
+  QString accept_language_;
+  bool persist_session_cookies_ = false;
+  QPointer<QWebEngineProfile> profile_;
+  std::map<int, CefRefPtr<CefBrowserHostImpl>> browsers_;
+  CefRefPtr<CefApp> app_;
+};
+
+/// Any thread: the next browser identifier, unique and positive.
+int NextBrowserId();
+
+}  // namespace cef
+
+#endif  // CEF_LIBCEF_CONTEXT_H_
