@@ -342,8 +342,11 @@ void CefBrowserHostImpl::CloseBrowser(bool force_close) {
 void CefBrowserHostImpl::CloseWindowNow(bool force_close) {
   if (!view_)
     return;
+  // A top-level window that accepted the close is gone for the user, as a
+  // closed native window is; the browser goes with it even when the window
+  // object itself lives on hidden.
   QWidget* window = view_->window();
-  if (!window->close() && force_close)
+  if (window->close() || force_close)
     DestroyNow();
 }
 

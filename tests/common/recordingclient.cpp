@@ -1,0 +1,125 @@
+#include "recordingclient.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include "include/cef_task.h"
+
+QStringList RecordingClient::events() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return events_;
+}
+
+QStringList RecordingClient::events(const QString &prefix) const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    QStringList matching;
+    for (const QString &line : events_) {
+        if (line.startsWith(prefix))
+            matching << line;
+    }
+    return matching;
+}
+
+QList<RecordingClient::LoadError> RecordingClient::loadErrors() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return errors_;
+}
+
+QList<CefRefPtr<CefBrowser>> RecordingClient::browsers() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return browsers_;
+}
+
+CefRefPtr<CefBrowser> RecordingClient::browser(int index) const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return index < browsers_.size() ? browsers_.at(index) : nullptr;
+}
+
+int RecordingClient::wrongThreadCalls() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return wrongThread_;
+}
+
+void RecordingClient::clear()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    events_.clear();
+    errors_.clear();
+}
+
+void RecordingClient::record(const QString &line)
+{
+    const bool onGui = QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
+    std::lock_guard<std::mutex> guard(lock_);
+    if (onGui || !CefCurrentlyOn(TID_UI))
+        ++wrongThread_;
+    events_ << line;
+}
+
+void RecordingClient::OnAddressChange(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame>, const CefString &url)
+{
+    record(QStringLiteral("address %1 %2").arg(browser->GetIdentifier()).arg(url.ToQString()));
+}
+
+void RecordingClient::OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &title)
+{
+    record(QStringLiteral("title %1 %2").arg(browser->GetIdentifier()).arg(title.ToQString()));
+}
+
+void RecordingClient::OnFullscreenModeChange(CefRefPtr<CefBrowser> browser, bool fullscreen)
+{
+    record(QStringLiteral("fullscreen %1 %2").arg(browser->GetIdentifier()).arg(fullscreen));
+}
+
+void RecordingClient::OnAfterCreated(CefRefPtr<CefBrowser> browser)
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        browsers_ << browser;
+    }
+    record(QStringLiteral("after-created %1 %2").arg(browser->GetIdentifier()).arg(browser->IsPopup() ? "popup" : "main"));
+}
+
+bool RecordingClient::DoClose(CefRefPtr<CefBrowser> browser)
+{
+    record(QStringLiteral("do-close %1").arg(browser->GetIdentifier()));
+    return handleClose;
+}
+
+void RecordingClient::OnBeforeClose(CefRefPtr<CefBrowser> browser)
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        for (int i = 0; i < browsers_.size(); ++i) {
+            if (browsers_.at(i)->IsSame(browser)) {
+                browsers_.removeAt(i);
+                break;
+            }
+        }
+    }
+    record(QStringLiteral("before-close %1").arg(browser->GetIdentifier()));
+}
+
+void RecordingClient::OnLoadingStateChange(CefRefPtr<CefBrowser> browser, bool isLoading, bool canGoBack, bool canGoForward)
+{
+    record(QStringLiteral("loading %1 %2 %3 %4").arg(browser->GetIdentifier()).arg(isLoading).arg(canGoBack).arg(canGoForward));
+}
+
+void RecordingClient::OnLoadError(CefRefPtr<CefBrowser> browser,
+                                  CefRefPtr<CefFrame>,
+                                  ErrorCode errorCode,
+                                  const CefString &errorText,
+                                  const CefString &failedUrl)
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        errors_ << LoadError{browser->GetIdentifier(), errorCode, errorText.ToQString(), failedUrl.ToQString()};
+    }
+    record(QStringLiteral("load-error %1 %2 %3").arg(browser->GetIdentifier()).arg(errorCode).arg(errorText.ToQString()));
+}

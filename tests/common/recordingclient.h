@@ -1,0 +1,73 @@
+#ifndef RECORDINGCLIENT_H
+#define RECORDINGCLIENT_H
+
+#include <mutex>
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "include/cef_client.h"
+
+// An engine client that records every callback as a line of text, with the
+// thread it arrived on, so that tests can check order and threads.
+class RecordingClient : public CefClient,
+                        public CefDisplayHandler,
+                        public CefLifeSpanHandler,
+                        public CefLoadHandler
+{
+public:
+    struct LoadError
+    {
+        int browserId;
+        int code;
+        QString text;
+        QString failedUrl;
+    };
+
+    // Every recorded line, in order ("after-created 3", "title 3 Hello", ...).
+    QStringList events() const;
+    // Lines starting with |prefix|.
+    QStringList events(const QString &prefix) const;
+    QList<LoadError> loadErrors() const;
+    // Browsers created and not yet closed, in order of creation.
+    QList<CefRefPtr<CefBrowser>> browsers() const;
+    CefRefPtr<CefBrowser> browser(int index) const;
+    // Callbacks that did not arrive on the browser UI thread, or arrived on the
+    // GUI thread.
+    int wrongThreadCalls() const;
+    void clear();
+
+    // What DoClose answers.
+    bool handleClose = false;
+
+    CefRefPtr<CefDisplayHandler> GetDisplayHandler() override { return this; }
+    CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() override { return this; }
+    CefRefPtr<CefLoadHandler> GetLoadHandler() override { return this; }
+
+    void OnAddressChange(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, const CefString &url) override;
+    void OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &title) override;
+    void OnFullscreenModeChange(CefRefPtr<CefBrowser> browser, bool fullscreen) override;
+    void OnAfterCreated(CefRefPtr<CefBrowser> browser) override;
+    bool DoClose(CefRefPtr<CefBrowser> browser) override;
+    void OnBeforeClose(CefRefPtr<CefBrowser> browser) override;
+    void OnLoadingStateChange(CefRefPtr<CefBrowser> browser, bool isLoading, bool canGoBack, bool canGoForward) override;
+    void OnLoadError(CefRefPtr<CefBrowser> browser,
+                     CefRefPtr<CefFrame> frame,
+                     ErrorCode errorCode,
+                     const CefString &errorText,
+                     const CefString &failedUrl) override;
+
+private:
+    void record(const QString &line);
+
+    mutable std::mutex lock_;
+    QStringList events_;
+    QList<LoadError> errors_;
+    QList<CefRefPtr<CefBrowser>> browsers_;
+    int wrongThread_ = 0;
+
+    IMPLEMENT_REFCOUNTING(RecordingClient);
+};
+
+#endif // RECORDINGCLIENT_H

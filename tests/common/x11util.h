@@ -1,0 +1,27 @@
+#ifndef X11UTIL_H
+#define X11UTIL_H
+
+#include <QList>
+#include <QRect>
+#include <QString>
+
+// Direct X11 access for tests that look at windows as the X server sees
+// them, from outside the toolkit.
+namespace x11 {
+
+// The window's rectangle in root (screen) coordinates, or an empty rectangle.
+QRect screenGeometry(unsigned long window);
+
+// True when the window is mapped and all its ancestors are too.
+bool isViewable(unsigned long window);
+
+// Top-level windows whose name (_NET_WM_NAME or WM_NAME) equals |name|.
+QList<unsigned long> findWindows(const QString &name);
+
+// Asks the window to close, as a window manager does when the user clicks
+// its close button (WM_DELETE_WINDOW).
+bool requestClose(unsigned long window);
+
+} // namespace x11
+
+#endif // X11UTIL_H
