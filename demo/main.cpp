@@ -1,0 +1,104 @@
+#include "platformserver.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+volatile std::sig_atomic_t quitRequested = 0;
+
+void requestQuit(int)
+{
+    quitRequested = 1;
+}
+
+void fail(const QString &message)
+{
+    std::fprintf(stderr, "vmp-demo-platform: %s\n", qPrintable(message));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vmp-demo-platform"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Serves a stand-in for the video management platform, for demos and tests."));
+    parser.addHelpOption();
+    const QCommandLineOption addressOption(QStringLiteral("address"),
+                                           QStringLiteral("IPv4 or IPv6 address to listen on (default 127.0.0.2)."),
+                                           QStringLiteral("A"), QStringLiteral("127.0.0.2"));
+    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("TCP port (default 80)."),
+                                        QStringLiteral("P"), QStringLiteral("80"));
+    const QCommandLineOption videoOption(QStringLiteral("video"), QStringLiteral("File served as /video.mp4."),
+                                         QStringLiteral("FILE"));
+    parser.addOptions({addressOption, portOption, videoOption});
+    parser.process(app);
+
+    QHostAddress address;
+    if (!address.setAddress(parser.value(addressOption))) {
+        fail(QStringLiteral("'%1' is not an IP address.").arg(parser.value(addressOption)));
+        return 1;
+    }
+    bool portOk = false;
+    const uint port = parser.value(portOption).toUInt(&portOk);
+    if (!portOk || port > 65535) {
+        fail(QStringLiteral("'%1' is not a port number.").arg(parser.value(portOption)));
+        return 1;
+    }
+
+    PlatformServer server;
+    if (parser.isSet(videoOption)) {
+        const QFileInfo video(parser.value(videoOption));
+        if (!video.isFile() || !video.isReadable()) {
+            fail(QStringLiteral("cannot read the video file '%1'.").arg(video.filePath()));
+            return 1;
+        }
+        server.setVideoFile(video.absoluteFilePath());
+    }
+
+    if (!server.listen(address, quint16(port))) {
+        fail(QStringLiteral("cannot listen on address %1 port %2: %3")
+                 .arg(address.toString())
+                 .arg(port)
+                 .arg(server.errorString()));
+        if (server.serverError() == QAbstractSocket::SocketAccessError && port > 0 && port < 1024)
+            fail(QStringLiteral("ports below 1024 need root or the CAP_NET_BIND_SERVICE capability "
+                                "(sudo setcap cap_net_bind_service=+ep vmp-demo-platform); "
+                                "or choose another one with --port."));
+        else if (server.serverError() == QAbstractSocket::SocketAddressNotAvailableError)
+            fail(QStringLiteral("no network interface of this machine has that address."));
+        return 1;
+    }
+
+    QObject::connect(&server, &PlatformServer::requestReceived, [](const PlatformServer::Request &request) {
+        // The query is left out because it carries the password.
+        std::printf("%s %s\n", request.method.constData(), request.path.constData());
+        std::fflush(stdout);
+    });
+
+    // Qt may not be called from a signal handler, so the handler only raises
+    // a flag, which the event loop looks at a few times a second.
+    std::signal(SIGINT, requestQuit);
+    std::signal(SIGTERM, requestQuit);
+    QTimer quitPoll;
+    QObject::connect(&quitPoll, &QTimer::timeout, &app, [] {
+        if (quitRequested)
+            QCoreApplication::quit();
+    });
+    quitPoll.start(200);
+
+    std::printf("Platform listening on %s\n", qPrintable(server.baseUrl()));
+    std::fflush(stdout);
+    const int status = app.exec();
+    std::printf("Platform stopped.\n");
+    return status;
+}
