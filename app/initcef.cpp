@@ -7,7 +7,7 @@
 
 const char cacheDirName[] = ".cache";
 
-int initCef(int &argc, char *argv[])
+int initCef(int &argc, char *argv[], const QString &cacheDir)
 {
     const CefMainArgs mainArgs = processMainArgs(argc, argv);
     CefRefPtr<CefApp> app(new QCefClientApp);
@@ -18,13 +18,14 @@ int initCef(int &argc, char *argv[])
 
     CefSettings settings;
     settings.multi_threaded_message_loop = 1;
-    CefString(&settings.cache_path).FromString(cacheDirName);
+    CefString(&settings.cache_path).FromString(cacheDir.toStdString());
     settings.log_severity = LOGSEVERITY_DISABLE;
     settings.no_sandbox = 1;
 
     // The engine would create the directory itself; creating it here first
     // leaves the marker that lets the next start empty it.
-    createMarkedDir(QString::fromUtf8(cacheDirName));
+    if (!cacheDir.isEmpty())
+        createMarkedDir(cacheDir);
 
     CefInitialize(mainArgs, settings, app, nullptr);
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "cachedirlock.h"
 #include "include/cef_app.h"
 #include "initcef.h"
 #include "issubprocess.h"
@@ -23,9 +24,14 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
 
-    removeDir(QString::fromUtf8(cacheDirName));
+    // Another copy of the program running in this directory owns ".cache":
+    // this one leaves it alone and keeps its browser data in memory.
+    const QString cacheDir = QString::fromUtf8(cacheDirName);
+    const CacheDirLock cacheLock(cacheDir);
+    if (cacheLock.isOwner())
+        removeDir(cacheDir);
 
-    const int exitCode = initCef(argc, argv);
+    const int exitCode = initCef(argc, argv, cacheLock.isOwner() ? cacheDir : QString());
     if (exitCode >= 0)
         return exitCode;
 

@@ -64,6 +64,11 @@ CefRefPtr<CefLoadHandler> QCefClientHandler::GetLoadHandler()
     return this;
 }
 
+CefRefPtr<CefRequestHandler> QCefClientHandler::GetRequestHandler()
+{
+    return this;
+}
+
 void QCefClientHandler::OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &title)
 {
     CEF_REQUIRE_UI_THREAD();
@@ -135,6 +140,21 @@ void QCefClientHandler::OnLoadError(CefRefPtr<CefBrowser> browser,
     if (errorCode == ERR_ABORTED)
         return;
     frame->LoadString(CefString(errorPage(failedUrl, errorText, errorCode)), failedUrl);
+}
+
+void QCefClientHandler::OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status)
+{
+    CEF_REQUIRE_UI_THREAD();
+    (void)status;
+    // At most three recoveries a minute: beyond that the page itself is what
+    // kills its renderer, and reloading it would only loop.
+    const auto now = std::chrono::steady_clock::now();
+    while (!recoveries.empty() && now - recoveries.front() > std::chrono::minutes(1))
+        recoveries.pop_front();
+    if (recoveries.size() >= 3)
+        return;
+    recoveries.push_back(now);
+    browser->Reload();
 }
 
 std::string QCefClientHandler::errorPage(const CefString &failedUrl, const CefString &errorText, int errorCode)

@@ -2,6 +2,8 @@
 #define QCEFCLIENTHANDLER_H
 
 #include <atomic>
+#include <chrono>
+#include <deque>
 #include <list>
 #include <mutex>
 
@@ -21,7 +23,8 @@ class QEvent;
 class QCefClientHandler : public CefClient,
                           public CefDisplayHandler,
                           public CefLifeSpanHandler,
-                          public CefLoadHandler
+                          public CefLoadHandler,
+                          public CefRequestHandler
 {
 public:
     // Receiver of the handler's reports, called on the browser UI thread.
@@ -55,6 +58,7 @@ public:
     CefRefPtr<CefDisplayHandler> GetDisplayHandler() override;
     CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() override;
     CefRefPtr<CefLoadHandler> GetLoadHandler() override;
+    CefRefPtr<CefRequestHandler> GetRequestHandler() override;
 
     // CefDisplayHandler methods.
     void OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &title) override;
@@ -70,6 +74,11 @@ public:
                      ErrorCode errorCode,
                      const CefString &errorText,
                      const CefString &failedUrl) override;
+
+    // CefRequestHandler methods.
+    // A page whose render process died is loaded again, so that the window
+    // never stays blank; a page that keeps crashing is left alone.
+    void OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status) override;
 
     // The error page shown for a failed load, as UTF-8. The address and the
     // error text are escaped for HTML.
@@ -88,6 +97,7 @@ private:
     std::mutex listenerLock;
     // Browser UI thread only.
     int mainBrowserId;
+    std::deque<std::chrono::steady_clock::time_point> recoveries;
 
     IMPLEMENT_REFCOUNTING(QCefClientHandler);
     DISALLOW_COPY_AND_ASSIGN(QCefClientHandler);

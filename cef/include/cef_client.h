@@ -7,6 +7,7 @@
 #include "include/cef_display_handler.h"
 #include "include/cef_life_span_handler.h"
 #include "include/cef_load_handler.h"
+#include "include/cef_request_handler.h"
 
 ///
 /// Supplies the handlers of a browser. The getters are called on the browser
@@ -17,6 +18,7 @@ class CefClient : public virtual CefBaseRefCounted {
   virtual CefRefPtr<CefDisplayHandler> GetDisplayHandler() { return nullptr; }
   virtual CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() { return nullptr; }
   virtual CefRefPtr<CefLoadHandler> GetLoadHandler() { return nullptr; }
+  virtual CefRefPtr<CefRequestHandler> GetRequestHandler() { return nullptr; }
 };
 
 #endif  // CEF_INCLUDE_CEF_CLIENT_H_

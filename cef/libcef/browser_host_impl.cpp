@@ -17,6 +17,8 @@
 
 namespace {
 
+typedef cef_termination_status_t TerminationStatus;
+
 // Reads the error name that the engine's own error page shows. It runs in an
 // isolated world so that page scripts cannot interfere with it.
 const char kReadErrorCodeScript[] =
@@ -230,6 +232,21 @@ void CefBrowserHostImpl::ConnectPage() {
     });
   });
   QObject::connect(page, &QWebEnginePage::loadFinished, page, [self](bool ok) { self->OnLoadFinished(ok); });
+  QObject::connect(page, &QWebEnginePage::renderProcessTerminated, page,
+                   [self](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+                     if (status == QWebEnginePage::NormalTerminationStatus)
+                       return;
+                     self->is_loading_ = false;
+                     TerminationStatus reported = TS_ABNORMAL_TERMINATION;
+                     if (status == QWebEnginePage::CrashedTerminationStatus)
+                       reported = TS_PROCESS_CRASHED;
+                     else if (status == QWebEnginePage::KilledTerminationStatus)
+                       reported = TS_PROCESS_WAS_KILLED;
+                     self->Deliver([self, reported] {
+                       if (CefRefPtr<CefRequestHandler> handler = self->client_->GetRequestHandler())
+                         handler->OnRenderProcessTerminated(self.get(), reported);
+                     });
+                   });
   QObject::connect(page, &QWebEnginePage::windowCloseRequested, page, [self] { self->CloseBrowser(false); });
   QObject::connect(page, &QWebEnginePage::fullScreenRequested, page,
                    [self](QWebEngineFullScreenRequest request) {

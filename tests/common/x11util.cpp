@@ -126,4 +126,54 @@ bool requestClose(unsigned long window)
     return sent;
 }
 
+QList<unsigned long> children(unsigned long window)
+{
+    QList<unsigned long> found;
+    DisplayPtr display = openDisplay();
+    if (!display)
+        return found;
+    XSetErrorHandler(ignoreErrors);
+    Window root = 0;
+    Window parent = 0;
+    Window *list = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display.get(), window, &root, &parent, &list, &count))
+        return found;
+    for (unsigned int i = 0; i < count; ++i)
+        found << list[i];
+    if (list)
+        XFree(list);
+    return found;
+}
+
+QSize screenSize()
+{
+    DisplayPtr display = openDisplay();
+    if (!display)
+        return QSize();
+    const int screen = DefaultScreen(display.get());
+    return QSize(DisplayWidth(display.get(), screen), DisplayHeight(display.get(), screen));
+}
+
+bool windowManagerRunning()
+{
+    DisplayPtr display = openDisplay();
+    if (!display)
+        return false;
+    XSetErrorHandler(ignoreErrors);
+    const Atom check = XInternAtom(display.get(), "_NET_SUPPORTING_WM_CHECK", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    const bool found = XGetWindowProperty(display.get(), DefaultRootWindow(display.get()), check, 0, 1, False,
+                                          XA_WINDOW, &type, &format, &count, &after, &data)
+                           == Success
+                       && count == 1;
+    if (data)
+        XFree(data);
+    return found;
+}
+
 } // namespace x11

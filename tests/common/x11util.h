@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 // Direct X11 access for tests that look at windows as the X server sees
@@ -21,6 +22,15 @@ QList<unsigned long> findWindows(const QString &name);
 // Asks the window to close, as a window manager does when the user clicks
 // its close button (WM_DELETE_WINDOW).
 bool requestClose(unsigned long window);
+
+// The direct children of |window|, bottom to top.
+QList<unsigned long> children(unsigned long window);
+
+// The size of the default screen.
+QSize screenSize();
+
+// True when a window manager has announced itself on the root window.
+bool windowManagerRunning();
 
 } // namespace x11
 

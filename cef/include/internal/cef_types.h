@@ -164,4 +164,14 @@ typedef enum {
   TT_RELOAD = 8,
 } cef_transition_type_t;
 
+///
+/// How a render process ended.
+///
+typedef enum {
+  TS_ABNORMAL_TERMINATION,
+  TS_PROCESS_WAS_KILLED,
+  TS_PROCESS_CRASHED,
+  TS_PROCESS_OOM,
+} cef_termination_status_t;
+
 #endif  // CEF_INCLUDE_INTERNAL_CEF_TYPES_H_

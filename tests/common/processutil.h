@@ -1,0 +1,25 @@
+#ifndef PROCESSUTIL_H
+#define PROCESSUTIL_H
+
+#include <QList>
+#include <QString>
+
+// Processes as /proc shows them, for tests that check what a program leaves
+// running.
+namespace proc {
+
+// Every process below |pid| (children, their children, ...).
+QList<qint64> descendants(qint64 pid);
+
+// The executable of |pid|, or an empty string when it is gone.
+QString executable(qint64 pid);
+
+// The command line of |pid|, arguments joined by blanks.
+QString commandLine(qint64 pid);
+
+// Processes whose executable is |path|.
+QList<qint64> runningExecutable(const QString &path);
+
+} // namespace proc
+
+#endif // PROCESSUTIL_H

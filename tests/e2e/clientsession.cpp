@@ -1,0 +1,124 @@
+#include "clientsession.h"
+
+#include <signal.h>
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+#include "processutil.h"
+#include "useractions.h"
+#include "x11util.h"
+
+namespace {
+
+const QString windowTitle = QString::fromUtf8("视频综合管理平台");
+
+// Field positions of the login form, in window coordinates.
+const QPoint addressField(284, 50);
+const QPoint userField(284, 90);
+const QPoint passwordField(284, 130);
+const QPoint loginButton(315, 181);
+
+unsigned long waitForWindow(const std::function<bool(unsigned long)> &accept, int timeoutMs)
+{
+    unsigned long found = 0;
+    (void)QTest::qWaitFor(
+        [&] {
+            for (unsigned long window : x11::findWindows(windowTitle)) {
+                if (x11::isViewable(window) && accept(window)) {
+                    found = window;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return found;
+}
+
+} // namespace
+
+ClientSession::ClientSession(const QString &workDir)
+{
+    if (workDir.isEmpty()) {
+        ownWorkDir_.reset(new QTemporaryDir());
+        workDir_ = ownWorkDir_->path();
+    } else {
+        workDir_ = workDir;
+    }
+}
+
+ClientSession::~ClientSession()
+{
+    killAll();
+}
+
+bool ClientSession::start(const QStringList &arguments)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home_.path());
+    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    env.remove(QStringLiteral("XDG_DATA_HOME"));
+    env.remove(QStringLiteral("XDG_CACHE_HOME"));
+    process_.setProcessEnvironment(env);
+    process_.setWorkingDirectory(workDir_);
+    process_.start(QStringLiteral(VMPCLIENT_PATH), arguments);
+    return process_.waitForStarted(10000);
+}
+
+QString ClientSession::workDir() const
+{
+    return workDir_;
+}
+
+QString ClientSession::homeDir() const
+{
+    return home_.path();
+}
+
+unsigned long ClientSession::waitForLoginWindow(int timeoutMs)
+{
+    return waitForWindow([](unsigned long window) { return x11::screenGeometry(window).size() == QSize(518, 221); },
+                         timeoutMs);
+}
+
+unsigned long ClientSession::waitForViewWindow(int timeoutMs)
+{
+    return waitForWindow([](unsigned long window) { return x11::screenGeometry(window).size() != QSize(518, 221); },
+                         timeoutMs);
+}
+
+bool ClientSession::login(unsigned long loginWindow, const QString &address, const QString &user, const QString &password)
+{
+    return user::activate(loginWindow) && user::click(loginWindow, addressField.x(), addressField.y())
+        && user::replaceText(address) && user::click(loginWindow, userField.x(), userField.y())
+        && user::replaceText(user) && user::click(loginWindow, passwordField.x(), passwordField.y())
+        && user::replaceText(password) && user::click(loginWindow, loginButton.x(), loginButton.y());
+}
+
+bool ClientSession::waitForExit(int timeoutMs)
+{
+    if (process_.state() == QProcess::NotRunning)
+        return true;
+    return process_.waitForFinished(timeoutMs);
+}
+
+void ClientSession::killAll()
+{
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    const QList<qint64> children = proc::descendants(process_.processId());
+    process_.kill();
+    process_.waitForFinished(10000);
+    for (qint64 child : children)
+        ::kill(static_cast<pid_t>(child), SIGKILL);
+}
+
+QString ClientSession::readFile(const QString &name) const
+{
+    QFile file(QDir(workDir_).filePath(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(file.readAll());
+}

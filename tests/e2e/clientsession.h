@@ -1,0 +1,45 @@
+#ifndef CLIENTSESSION_H
+#define CLIENTSESSION_H
+
+#include <QProcess>
+#include <QScopedPointer>
+#include <QTemporaryDir>
+
+// One run of the real vmpclient executable, in a working directory and a
+// home directory of its own, driven through the X server as a user would.
+class ClientSession
+{
+public:
+    // |workDir| empty: a fresh temporary working directory.
+    explicit ClientSession(const QString &workDir = QString());
+    ~ClientSession();
+
+    bool start(const QStringList &arguments = QStringList());
+    QString workDir() const;
+    QString homeDir() const;
+    QProcess &process() { return process_; }
+    qint64 pid() const { return process_.processId(); }
+
+    // The visible login window, or 0 when none appears in time.
+    unsigned long waitForLoginWindow(int timeoutMs = 30000);
+    // The visible web view window, or 0.
+    unsigned long waitForViewWindow(int timeoutMs = 30000);
+
+    // Fills the three fields and clicks the login button.
+    bool login(unsigned long loginWindow, const QString &address, const QString &user, const QString &password);
+
+    // Waits for the process to end; returns false if it does not in time.
+    bool waitForExit(int timeoutMs = 30000);
+    // Kills the program and everything it started.
+    void killAll();
+
+    QString readFile(const QString &name) const;
+
+private:
+    QScopedPointer<QTemporaryDir> ownWorkDir_;
+    QString workDir_;
+    QTemporaryDir home_;
+    QProcess process_;
+};
+
+#endif // CLIENTSESSION_H

@@ -1,0 +1,152 @@
+// The whole program from the login window to the platform's page, driven
+// with real keyboard and mouse input, against a loopback platform server.
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include "clientsession.h"
+#include "platformserver.h"
+#include "platformserverthread.h"
+#include "processutil.h"
+#include "x11util.h"
+
+class TestLoginEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void loginShowsPlatformPage();
+    void invalidAddressKeepsLoginWindow();
+
+private:
+    static QString decode(const QByteArray &value) { return QString::fromUtf8(QByteArray::fromPercentEncoding(value)); }
+
+    QProcess windowManager;
+    PlatformServerThread server;
+    QString address;
+};
+
+void TestLoginEndToEnd::initTestCase()
+{
+    // A window manager, so that maximizing and closing work as on a desktop.
+    windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    QVERIFY(windowManager.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(x11::windowManagerRunning(), 10000);
+
+    // The platform on port 80 of a loopback address of its own, as a server
+    // on the local network would be reached.
+    QRandomGenerator *random = QRandomGenerator::global();
+    address = QStringLiteral("127.%1.%2.1").arg(random->bounded(2, 250)).arg(random->bounded(1, 250));
+    QString error;
+    QVERIFY2(server.start(QHostAddress(address), 80, &error), qPrintable(error));
+
+    // A page that reports its own title back, so that the test sees what the
+    // browser shows.
+    PlatformServer::Route page;
+    page.contentType = "text/html; charset=utf-8";
+    page.body = "<html><head><title>Platform home</title></head><body><p>Welcome</p>"
+                "<script>fetch('/rendered?title=' + encodeURIComponent(document.title));</script>"
+                "</body></html>";
+    server.server()->setRoute("/", page);
+    PlatformServer::Route empty;
+    empty.contentType = "text/plain";
+    server.server()->setRoute("/rendered", empty);
+}
+
+void TestLoginEndToEnd::cleanupTestCase()
+{
+    windowManager.kill();
+    windowManager.waitForFinished();
+}
+
+void TestLoginEndToEnd::loginShowsPlatformPage()
+{
+    server.server()->clearRequests();
+    ClientSession session;
+    QVERIFY(session.start());
+    const unsigned long loginWindow = session.waitForLoginWindow();
+    QVERIFY2(loginWindow, "the login window did not appear");
+
+    // The hidden browser asks nothing of any server before the login.
+    QVERIFY(server.server()->requests().isEmpty());
+
+    const QString user = QString::fromUtf8("张三 & co#1");
+    const QString password = QStringLiteral("p#ss?w+d%20 x:pass=y");
+    QVERIFY(session.login(loginWindow, address, user, password));
+
+    // The start URL reaches the server, and it decodes exactly what was typed.
+    QTRY_VERIFY_WITH_TIMEOUT(!server.server()->requests().isEmpty(), 30000);
+    const PlatformServer::Request start = server.server()->requests().first();
+    QCOMPARE(start.path, QByteArray("/"));
+    const int split = start.query.indexOf(":pass=");
+    QVERIFY(start.query.startsWith("user=") && split > 0);
+    QCOMPARE(decode(start.query.mid(5, split - 5)), user);
+    QCOMPARE(decode(start.query.mid(split + 6)), password);
+
+    // The page ran in the browser with its title.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            for (const PlatformServer::Request &request : server.server()->requests()) {
+                if (request.path == "/rendered" && request.query == "title=Platform%20home")
+                    return true;
+            }
+            return false;
+        }(),
+        30000);
+
+    // The view fills the screen, its browser fills the view, and the login
+    // window is gone.
+    const unsigned long view = session.waitForViewWindow();
+    QVERIFY(view);
+    QTRY_COMPARE(x11::screenGeometry(view).width(), x11::screenSize().width());
+    QVERIFY(x11::screenGeometry(view).height() > x11::screenSize().height() / 2);
+    QTRY_VERIFY(!x11::isViewable(loginWindow));
+    const QList<unsigned long> children = x11::children(view);
+    QVERIFY(!children.isEmpty());
+    QTRY_COMPARE(x11::screenGeometry(children.last()), x11::screenGeometry(view));
+
+    // The address and the user name are remembered; the password is not.
+    QCOMPARE(session.readFile(QStringLiteral("set.txt")), address + QLatin1Char('\n') + user);
+
+    // Closing the view ends the program cleanly and leaves nothing running.
+    const QList<qint64> engineProcesses = proc::descendants(session.pid());
+    QVERIFY(!engineProcesses.isEmpty());
+    QVERIFY(x11::requestClose(view));
+    QVERIFY(session.waitForExit());
+    QCOMPARE(session.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(session.process().exitCode(), 0);
+    for (qint64 pid : engineProcesses)
+        QTRY_VERIFY2(proc::executable(pid).isEmpty(), qPrintable(proc::commandLine(pid)));
+}
+
+void TestLoginEndToEnd::invalidAddressKeepsLoginWindow()
+{
+    ClientSession session;
+    QVERIFY(session.start());
+    const unsigned long loginWindow = session.waitForLoginWindow();
+    QVERIFY(loginWindow);
+    QVERIFY(session.login(loginWindow, QStringLiteral("1.2.3.256"), QStringLiteral("admin"), QStringLiteral("secret")));
+
+    // The warning box appears over the login window; Return dismisses it.
+    unsigned long warning = 0;
+    QTRY_VERIFY_WITH_TIMEOUT((warning = [] {
+                                 const QList<unsigned long> boxes = x11::findWindows(QStringLiteral("warning"));
+                                 return boxes.isEmpty() ? 0ul : boxes.first();
+                             }()) != 0,
+                             20000);
+    QVERIFY(x11::isViewable(loginWindow));
+    QVERIFY(!QFile::exists(QDir(session.workDir()).filePath(QStringLiteral("set.txt"))));
+    QVERIFY(x11::requestClose(warning));
+    QTRY_VERIFY(x11::findWindows(QStringLiteral("warning")).isEmpty());
+
+    // Closing the login window without a login ends the program with 0.
+    QVERIFY(x11::requestClose(loginWindow));
+    QVERIFY(session.waitForExit());
+    QCOMPARE(session.process().exitCode(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestLoginEndToEnd)
+#include "tst_login_e2e.moc"
