@@ -3,7 +3,6 @@
 #include "include/cef_app.h"
 #include "mainargs.h"
 #include "qcefclientapp.h"
-#include "removedir.h"
 
 const char cacheDirName[] = ".cache";
 
@@ -21,11 +20,6 @@ int initCef(int &argc, char *argv[], const QString &cacheDir)
     CefString(&settings.cache_path).FromString(cacheDir.toStdString());
     settings.log_severity = LOGSEVERITY_DISABLE;
     settings.no_sandbox = 1;
-
-    // The engine would create the directory itself; creating it here first
-    // leaves the marker that lets the next start empty it.
-    if (!cacheDir.isEmpty())
-        createMarkedDir(cacheDir);
 
     CefInitialize(mainArgs, settings, app, nullptr);
 

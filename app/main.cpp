@@ -24,14 +24,17 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
 
-    // Another copy of the program running in this directory owns ".cache":
-    // this one leaves it alone and keeps its browser data in memory.
+    // ".cache" is used only when it is this program's: created by it (the
+    // marker says so) and not in use by another copy running in this
+    // directory. Otherwise browser data stays in memory and ".cache" is left
+    // alone.
     const QString cacheDir = QString::fromUtf8(cacheDirName);
     const CacheDirLock cacheLock(cacheDir);
     if (cacheLock.isOwner())
         removeDir(cacheDir);
+    const bool ownCache = cacheLock.isOwner() && createMarkedDir(cacheDir);
 
-    const int exitCode = initCef(argc, argv, cacheLock.isOwner() ? cacheDir : QString());
+    const int exitCode = initCef(argc, argv, ownCache ? cacheDir : QString());
     if (exitCode >= 0)
         return exitCode;
 

@@ -15,7 +15,14 @@ bool removeContents(const QDir &dir, const QString &keep)
     bool ok = true;
     QDir listing(dir);
     listing.setFilter(QDir::AllEntries | QDir::NoDotAndDotDot);
-    const QFileInfoList entries = listing.entryInfoList();
+    QFileInfoList entries = listing.entryInfoList();
+    // Links whose target is gone are listed only among system entries; they
+    // are links all the same and go with the rest.
+    const QFileInfoList system = dir.entryInfoList(QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : system) {
+        if (entry.isSymLink() && !entry.exists() && !entry.fileName().startsWith(QLatin1Char('.')))
+            entries.append(entry);
+    }
     for (const QFileInfo &entry : entries) {
         if (!keep.isEmpty() && entry.fileName() == keep)
             continue;
@@ -48,9 +55,9 @@ bool removeDir(const QString &path)
     // someone else's holds other programs' data.
     if (info.isSymLink() || !info.isDir())
         return false;
-    const QDir dir(info.absoluteFilePath());
-    if (!QFileInfo(dir.filePath(QLatin1String(cacheOwnerMarker))).isFile())
+    if (!isMarkedDir(path))
         return false;
+    const QDir dir(info.absoluteFilePath());
 
     removeContents(dir, QLatin1String(cacheOwnerMarker));
     // The marker goes last, and only when nothing else is left, so that a
@@ -63,17 +70,23 @@ bool removeDir(const QString &path)
     return QDir().rmdir(dir.absolutePath());
 }
 
+bool isMarkedDir(const QString &path)
+{
+    const QFileInfo info(path);
+    return !info.isSymLink() && info.isDir()
+        && QFileInfo(QDir(info.absoluteFilePath()).filePath(QLatin1String(cacheOwnerMarker))).isFile();
+}
+
 bool createMarkedDir(const QString &path)
 {
     const QFileInfo info(path);
     if (info.exists() || info.isSymLink())
-        return info.isDir();
+        return isMarkedDir(path);
     if (!QDir().mkdir(path))
         return false;
     QFile marker(QDir(path).filePath(QLatin1String(cacheOwnerMarker)));
-    if (marker.open(QIODevice::WriteOnly)) {
-        marker.write("This directory was created by vmpclient and is emptied at its start.\n");
-        marker.close();
-    }
-    return true;
+    if (!marker.open(QIODevice::WriteOnly))
+        return false;
+    marker.write("This directory was created by vmpclient and is emptied at its start.\n");
+    return marker.flush();
 }

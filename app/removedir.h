@@ -15,8 +15,12 @@ extern const char cacheOwnerMarker[];
 // never existed.
 bool removeDir(const QString &path);
 
+// True when |path| is a real directory that carries the marker file.
+bool isMarkedDir(const QString &path);
+
 // Creates the directory at |path| with the marker file in it, unless it
-// exists already. Returns true when it exists afterwards.
+// exists already. Returns true when the directory is this program's
+// afterwards: created now, or found with the marker.
 bool createMarkedDir(const QString &path);
 
 #endif // REMOVEDIR_H

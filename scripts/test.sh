@@ -31,7 +31,7 @@ step() {
 }
 
 in_xvfb() {
-  xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$@"
+  xvfb-run -a -s "-screen 0 1280x1024x24 -noreset -nolisten tcp" "$@"
 }
 
 run_ctest() {

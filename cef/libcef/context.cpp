@@ -149,6 +149,10 @@ bool Context::Start(const CefMainArgs& args, const CefSettings& settings, CefRef
   }
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.join(' '));
 
+  // Qt would keep compiled shaders under the home directory; the engine
+  // keeps nothing there.
+  QCoreApplication::setAttribute(Qt::AA_DisableShaderDiskCache);
+
   cache_path_ = ToAbsolutePath(settings.cache_path);
   user_agent_ = CefString(&settings.user_agent).ToQString();
   accept_language_ = CefString(&settings.accept_language_list).ToQString();

@@ -126,6 +126,29 @@ bool requestClose(unsigned long window)
     return sent;
 }
 
+qint64 windowPid(unsigned long window)
+{
+    DisplayPtr display = openDisplay();
+    if (!display)
+        return 0;
+    XSetErrorHandler(ignoreErrors);
+    const Atom pidAtom = XInternAtom(display.get(), "_NET_WM_PID", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    qint64 pid = 0;
+    if (XGetWindowProperty(display.get(), window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after,
+                           &data)
+            == Success
+        && data && count == 1)
+        pid = static_cast<qint64>(*reinterpret_cast<unsigned long *>(data));
+    if (data)
+        XFree(data);
+    return pid;
+}
+
 QList<unsigned long> children(unsigned long window)
 {
     QList<unsigned long> found;

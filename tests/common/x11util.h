@@ -23,6 +23,9 @@ QList<unsigned long> findWindows(const QString &name);
 // its close button (WM_DELETE_WINDOW).
 bool requestClose(unsigned long window);
 
+// The process that owns |window| (_NET_WM_PID), or 0.
+qint64 windowPid(unsigned long window);
+
 // The direct children of |window|, bottom to top.
 QList<unsigned long> children(unsigned long window);
 

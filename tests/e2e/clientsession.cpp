@@ -79,22 +79,34 @@ QString ClientSession::homeDir() const
 
 unsigned long ClientSession::waitForLoginWindow(int timeoutMs)
 {
-    return waitForWindow([](unsigned long window) { return x11::screenGeometry(window).size() == QSize(518, 221); },
-                         timeoutMs);
+    const qint64 own = pid();
+    return waitForWindow(
+        [own](unsigned long window) {
+            return x11::windowPid(window) == own && x11::screenGeometry(window).size() == QSize(518, 221);
+        },
+        timeoutMs);
 }
 
 unsigned long ClientSession::waitForViewWindow(int timeoutMs)
 {
-    return waitForWindow([](unsigned long window) { return x11::screenGeometry(window).size() != QSize(518, 221); },
-                         timeoutMs);
+    const qint64 own = pid();
+    return waitForWindow(
+        [own](unsigned long window) {
+            return x11::windowPid(window) == own && x11::screenGeometry(window).size() != QSize(518, 221);
+        },
+        timeoutMs);
 }
 
 bool ClientSession::login(unsigned long loginWindow, const QString &address, const QString &user, const QString &password)
 {
-    return user::activate(loginWindow) && user::click(loginWindow, addressField.x(), addressField.y())
-        && user::replaceText(address) && user::click(loginWindow, userField.x(), userField.y())
-        && user::replaceText(user) && user::click(loginWindow, passwordField.x(), passwordField.y())
-        && user::replaceText(password) && user::click(loginWindow, loginButton.x(), loginButton.y());
+    if (!user::activate(loginWindow) || !user::click(loginWindow, addressField.x(), addressField.y())
+        || !user::replaceText(address))
+        return false;
+    // A null user name keeps what the field holds (filled from "set.txt").
+    if (!user.isNull() && (!user::click(loginWindow, userField.x(), userField.y()) || !user::replaceText(user)))
+        return false;
+    return user::click(loginWindow, passwordField.x(), passwordField.y()) && user::replaceText(password)
+        && user::click(loginWindow, loginButton.x(), loginButton.y());
 }
 
 bool ClientSession::waitForExit(int timeoutMs)

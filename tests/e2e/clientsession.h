@@ -25,7 +25,8 @@ public:
     // The visible web view window, or 0.
     unsigned long waitForViewWindow(int timeoutMs = 30000);
 
-    // Fills the three fields and clicks the login button.
+    // Fills the fields and clicks the login button. A null |user| leaves the
+    // user-name field as it is.
     bool login(unsigned long loginWindow, const QString &address, const QString &user, const QString &password);
 
     // Waits for the process to end; returns false if it does not in time.

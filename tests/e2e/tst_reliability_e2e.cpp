@@ -1,0 +1,335 @@
+// The program under faults and bad input: secrets on disk, two copies in one
+// directory, a killed renderer, a platform server that misbehaves, and a
+// hostile settings file.
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <QDirIterator>
+#include <QLockFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include "clientsession.h"
+#include "platformserver.h"
+#include "platformserverthread.h"
+#include "processutil.h"
+#include "x11util.h"
+
+namespace {
+
+const QByteArray secret = "S3cr3t-Pw";
+
+// Every regular file below |root| holding |needle| as UTF-8 or UTF-16.
+QStringList filesContaining(const QString &root, const QByteArray &needle)
+{
+    QByteArray wide;
+    for (char c : needle)
+        wide.append(c).append('\0');
+    QStringList found;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray content = file.readAll();
+        if (content.contains(needle) || content.contains(wide))
+            found << path;
+    }
+    return found;
+}
+
+QStringList filesBelow(const QString &root)
+{
+    QStringList found;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << it.next().mid(root.size() + 1);
+    return found;
+}
+
+// Renderers are forked from the engine's zygote and keep its command line.
+QList<qint64> renderers(qint64 browserPid)
+{
+    QList<qint64> found;
+    for (qint64 pid : proc::descendants(browserPid)) {
+        const QString line = proc::commandLine(pid);
+        if (line.contains(QLatin1String("--type=renderer"))) {
+            found << pid;
+            continue;
+        }
+        if (!line.contains(QLatin1String("--type=zygote")))
+            continue;
+        for (qint64 child : proc::descendants(pid)) {
+            if (proc::commandLine(child).contains(QLatin1String("--type=zygote")))
+                found << child;
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+class TestReliability : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void noSecretOnDisk();
+    void twoProgramsInOneDirectory();
+    void staleLockIsTakenOver();
+    void killedRendererIsRecovered();
+    void misbehavingServer_data();
+    void misbehavingServer();
+    void hostileSettingsFile_data();
+    void hostileSettingsFile();
+
+private:
+    int countRequests(const QByteArray &path) const;
+    bool loginAndWaitForPage(ClientSession &session, const QString &password = QStringLiteral("pw"));
+    bool closeView(ClientSession &session);
+
+    QProcess windowManager;
+    PlatformServerThread server;
+    QString address;
+};
+
+void TestReliability::initTestCase()
+{
+    windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    QVERIFY(windowManager.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(x11::windowManagerRunning(), 30000);
+    QRandomGenerator *random = QRandomGenerator::global();
+    address = QStringLiteral("127.%1.%2.2").arg(random->bounded(2, 250)).arg(random->bounded(1, 250));
+    QString error;
+    QVERIFY2(server.start(QHostAddress(address), 80, &error), qPrintable(error));
+}
+
+void TestReliability::cleanupTestCase()
+{
+    windowManager.kill();
+    windowManager.waitForFinished();
+}
+
+int TestReliability::countRequests(const QByteArray &path) const
+{
+    int count = 0;
+    for (const PlatformServer::Request &request : server.server()->requests())
+        count += request.path == path ? 1 : 0;
+    return count;
+}
+
+bool TestReliability::loginAndWaitForPage(ClientSession &session, const QString &password)
+{
+    const unsigned long loginWindow = session.waitForLoginWindow();
+    if (!loginWindow)
+        return false;
+    const int before = countRequests("/");
+    if (!session.login(loginWindow, address, QStringLiteral("operator"), password))
+        return false;
+    return QTest::qWaitFor([&] { return countRequests("/") > before; }, 30000) && session.waitForViewWindow() != 0;
+}
+
+bool TestReliability::closeView(ClientSession &session)
+{
+    const unsigned long view = session.waitForViewWindow();
+    return view && x11::requestClose(view) && session.waitForExit() && session.process().exitCode() == 0;
+}
+
+void TestReliability::noSecretOnDisk()
+{
+    ClientSession session;
+    QVERIFY(session.start());
+    const QString password = QString::fromLatin1(secret) + QStringLiteral("#42 &x");
+    QVERIFY(loginAndWaitForPage(session, password));
+    // The engine has written its profile by the time the page is shown.
+    QTRY_VERIFY_WITH_TIMEOUT(filesBelow(session.workDir() + QStringLiteral("/.cache")).size() > 3, 10000);
+
+    QStringList leaks = filesContaining(session.workDir(), secret) + filesContaining(session.homeDir(), secret);
+    QVERIFY2(leaks.isEmpty(), qPrintable(leaks.join('\n')));
+    QVERIFY(closeView(session));
+    leaks = filesContaining(session.workDir(), secret) + filesContaining(session.homeDir(), secret);
+    QVERIFY2(leaks.isEmpty(), qPrintable(leaks.join('\n')));
+
+    // Nothing of the session is kept under the home directory.
+    const QStringList inHome = filesBelow(session.homeDir());
+    QVERIFY2(inHome.isEmpty(), qPrintable(inHome.join('\n')));
+}
+
+void TestReliability::twoProgramsInOneDirectory()
+{
+    ClientSession first;
+    QVERIFY(first.start());
+    QVERIFY(loginAndWaitForPage(first));
+    const QString cache = first.workDir() + QStringLiteral("/.cache");
+    QTRY_VERIFY(!filesBelow(cache).isEmpty());
+    const QStringList before = filesBelow(cache);
+
+    // A second copy in the same directory leaves the first one's data alone.
+    ClientSession second(first.workDir());
+    QVERIFY(second.start());
+    QVERIFY(loginAndWaitForPage(second));
+    for (const QString &entry : before)
+        QVERIFY2(QFileInfo::exists(cache + QLatin1Char('/') + entry), qPrintable(entry));
+
+    // Both keep working: the second closes cleanly, the first still loads
+    // pages after that.
+    QVERIFY(closeView(second));
+    QVERIFY(first.process().state() == QProcess::Running);
+    for (const QString &entry : before)
+        QVERIFY2(QFileInfo::exists(cache + QLatin1Char('/') + entry), qPrintable(entry));
+    QVERIFY(closeView(first));
+}
+
+void TestReliability::staleLockIsTakenOver()
+{
+    QTemporaryDir dir;
+    // A lock left by a program that crashed: its process no longer exists.
+    QProcess dead;
+    dead.start(QStringLiteral("sleep"), {QStringLiteral("0.1")});
+    QVERIFY(dead.waitForStarted());
+    const qint64 deadPid = dead.processId();
+    QVERIFY(dead.waitForFinished());
+    {
+        QFile lock(dir.filePath(QStringLiteral(".cache.lock")));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(QByteArray::number(deadPid) + "\nvmpclient\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    }
+    QDir(dir.path()).mkdir(QStringLiteral(".cache"));
+    QFile marker(dir.filePath(QStringLiteral(".cache/vmpclient-owns-this-directory")));
+    QVERIFY(marker.open(QIODevice::WriteOnly));
+    marker.close();
+    QFile old(dir.filePath(QStringLiteral(".cache/old-session-data")));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.close();
+
+    ClientSession session(dir.path());
+    QVERIFY(session.start());
+    QVERIFY(session.waitForLoginWindow());
+    // The program took the lock over and emptied its cache as usual.
+    QTRY_VERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral(".cache/old-session-data"))));
+    QLockFile probe(dir.filePath(QStringLiteral(".cache.lock")));
+    QVERIFY(!probe.tryLock(0));
+    QVERIFY(x11::requestClose(session.waitForLoginWindow()));
+    QVERIFY(session.waitForExit());
+    QCOMPARE(session.process().exitCode(), 0);
+}
+
+void TestReliability::killedRendererIsRecovered()
+{
+    ClientSession session;
+    QVERIFY(session.start());
+    QVERIFY(loginAndWaitForPage(session));
+    const int loads = countRequests("/");
+    QList<qint64> victims;
+    QTRY_VERIFY_WITH_TIMEOUT(!(victims = renderers(session.pid())).isEmpty(), 20000);
+    for (qint64 pid : victims)
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+
+    // The program lives on and shows the page again.
+    QTRY_VERIFY_WITH_TIMEOUT(countRequests("/") > loads, 30000);
+    QCOMPARE(session.process().state(), QProcess::Running);
+    QVERIFY(closeView(session));
+}
+
+void TestReliability::misbehavingServer_data()
+{
+    QTest::addColumn<int>("behaviour");
+    QTest::newRow("hangs") << int(PlatformServer::Route::Hang);
+    QTest::newRow("answers garbage") << int(PlatformServer::Route::Garbage);
+    QTest::newRow("closes at once") << int(PlatformServer::Route::CloseAtOnce);
+    QTest::newRow("server error") << -500;
+    QTest::newRow("down") << -1;
+}
+
+void TestReliability::misbehavingServer()
+{
+    QFETCH(int, behaviour);
+    PlatformServer::Route route;
+    route.contentType = "text/html";
+    if (behaviour == -500) {
+        route.status = 500;
+        route.body = "<html><body>Internal error</body></html>";
+    } else if (behaviour >= 0) {
+        route.behaviour = PlatformServer::Route::Behaviour(behaviour);
+    }
+    server.server()->setRoute("/", route);
+
+    ClientSession session;
+    QVERIFY(session.start());
+    const unsigned long loginWindow = session.waitForLoginWindow();
+    QVERIFY(loginWindow);
+    // "Down": an address where nothing listens.
+    const QString target = behaviour == -1 ? QStringLiteral("127.0.0.254") : address;
+    QVERIFY(session.login(loginWindow, target, QStringLiteral("operator"), QStringLiteral("pw")));
+    const unsigned long view = session.waitForViewWindow();
+    QVERIFY(view);
+    // The window answers at once: closing it ends the program cleanly while
+    // the page is still failing or waiting.
+    QVERIFY(x11::requestClose(view));
+    QVERIFY(session.waitForExit(20000));
+    QCOMPARE(session.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(session.process().exitCode(), 0);
+    server.server()->setRoute("/", PlatformServer::Route{200, "text/html", "<html><title>ok</title></html>", PlatformServer::Route::Normal});
+}
+
+void TestReliability::hostileSettingsFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("empty") << QStringLiteral("empty");
+    QTest::newRow("binary") << QStringLiteral("binary");
+    QTest::newRow("no line ends") << QStringLiteral("noline");
+    QTest::newRow("a gigabyte long") << QStringLiteral("huge");
+    QTest::newRow("a directory") << QStringLiteral("directory");
+    QTest::newRow("unreadable") << QStringLiteral("unreadable");
+    QTest::newRow("a FIFO") << QStringLiteral("fifo");
+}
+
+void TestReliability::hostileSettingsFile()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("set.txt"));
+    QFile file(path);
+    if (kind == QLatin1String("directory")) {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("set.txt")));
+    } else if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else {
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        if (kind == QLatin1String("binary")) {
+            QByteArray bytes;
+            for (int i = 0; i < 65536; ++i)
+                bytes.append(char(QRandomGenerator::global()->bounded(256)));
+            file.write(bytes);
+        } else if (kind == QLatin1String("noline")) {
+            file.write(QByteArray(200000, 'x'));
+        } else if (kind == QLatin1String("huge")) {
+            // Sparse: a gigabyte of zero bytes that costs no disk space.
+            QVERIFY(file.resize(qint64(1) << 30));
+        } else if (kind == QLatin1String("unreadable")) {
+            file.write("10.0.0.1\nadmin");
+            file.setPermissions(QFileDevice::WriteOwner);
+        }
+        file.close();
+    }
+
+    ClientSession session(dir.path());
+    QVERIFY(session.start());
+    QVERIFY2(session.waitForLoginWindow(20000), "the login window did not show");
+    QCOMPARE(session.process().state(), QProcess::Running);
+    QVERIFY(x11::requestClose(session.waitForLoginWindow()));
+    QVERIFY(session.waitForExit());
+    QCOMPARE(session.process().exitCode(), 0);
+    // The file is left as it was: nothing was written without a login.
+    if (kind == QLatin1String("huge"))
+        QCOMPARE(QFileInfo(path).size(), qint64(1) << 30);
+}
+
+QTEST_GUILESS_MAIN(TestReliability)
+#include "tst_reliability_e2e.moc"
