@@ -1,5 +1,9 @@
 #include "starturl.h"
 
+#include <QStringList>
+
+#include "addressvalidator.h"
+
 namespace {
 
 // UTF-8, with everything but the unreserved characters percent-encoded, so
@@ -10,11 +14,23 @@ QString encoded(const QString &value)
     return QString::fromLatin1(QUrl::toPercentEncoding(value));
 }
 
+// The address as the server is meant: its fields are decimal, leading zeros
+// included, while a URL would read "010" as octal and reach another host.
+QString decimalHost(const QString &address)
+{
+    if (!isValidAddress(address))
+        return address;
+    QStringList fields = address.split(QLatin1Char('.'));
+    for (QString &field : fields)
+        field = QString::number(field.toInt());
+    return fields.join(QLatin1Char('.'));
+}
+
 } // namespace
 
 QUrl startUrl(const QString &address, const QString &userName, const QString &password)
 {
-    const QString text = QStringLiteral("http://") + address + QStringLiteral("/?user=") + encoded(userName)
+    const QString text = QStringLiteral("http://") + decimalHost(address) + QStringLiteral("/?user=") + encoded(userName)
         + QStringLiteral(":pass=") + encoded(password);
     return QUrl(text, QUrl::TolerantMode);
 }

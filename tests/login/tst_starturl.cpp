@@ -29,6 +29,8 @@ private slots:
     void plainCredentialsAreUnchanged();
     void credentialsReachTheServer_data();
     void credentialsReachTheServer();
+    void leadingZerosAreDecimal_data();
+    void leadingZerosAreDecimal();
 };
 
 void TestStartUrl::plainCredentialsAreUnchanged()
@@ -65,6 +67,27 @@ void TestStartUrl::credentialsReachTheServer()
     // The view hands the engine the URL's default text, which is parsed again.
     const QUrl reparsed(url.toString(), QUrl::TolerantMode);
     QCOMPARE(reparsed.toString(QUrl::FullyEncoded), url.toString(QUrl::FullyEncoded));
+}
+
+void TestStartUrl::leadingZerosAreDecimal_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("host");
+    QTest::newRow("octal-looking ten") << "010.0.0.8" << "10.0.0.8";
+    QTest::newRow("eight and nine after a zero") << "08.09.000.1" << "8.9.0.1";
+    QTest::newRow("all zeros") << "000.000.000.000" << "0.0.0.0";
+    QTest::newRow("plain") << "192.168.1.10" << "192.168.1.10";
+}
+
+// Regression: "010.0.0.8" passed the address test as decimal but the URL
+// read it as octal, so the browser went to 8.0.0.8.
+void TestStartUrl::leadingZerosAreDecimal()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, host);
+    const QUrl url = startUrl(address, QStringLiteral("u"), QStringLiteral("p"));
+    QCOMPARE(url.host(), host);
+    QCOMPARE(url.toString(), QStringLiteral("http://") + host + QStringLiteral("/?user=u:pass=p"));
 }
 
 QTEST_APPLESS_MAIN(TestStartUrl)
