@@ -137,8 +137,18 @@ void QCefWebView::stop()
 void QCefWebView::onTimerCreateBrowser()
 {
     createBrowser(size());
-    move(QPoint(0, 0));
+    moveToCorner();
     resizeBrowser(size());
+}
+
+void QCefWebView::moveToCorner()
+{
+    // A maximized or full-screen window is placed by the window manager;
+    // moving it would only make Qt forget its state, so that a later restore
+    // went to the wrong size.
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return;
+    move(QPoint(0, 0));
 }
 
 void QCefWebView::moveEvent(QMoveEvent *)
@@ -173,7 +183,7 @@ void QCefWebView::closeEvent(QCloseEvent *event)
 void QCefWebView::showEvent(QShowEvent *)
 {
     createBrowser(size());
-    move(QPoint(0, 0));
+    moveToCorner();
     resizeBrowser(size());
 }
 

@@ -80,6 +80,8 @@ private:
     bool loadInBrowser(const QUrl &url);
     void resizeBrowser(const QSize &size);
     CefRefPtr<CefBrowser> getBrowser() const;
+    // Moves the window to the top left corner of the screen.
+    void moveToCorner();
     // GUI thread: what creation left to do once the browser exists.
     void finishCreation(bool fit);
 

@@ -55,9 +55,13 @@ if [ "${VMP_TEST_QUICK:-0}" != 1 ]; then
   step "threaded tests (thread)" run_ctest "$out/tsan" -L tsan
 
   if [ -f "$root/fuzz/CMakeLists.txt" ]; then
-    step "fuzz build" bash "$root/scripts/build.sh" "$out/fuzz" \
-      -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DVMP_BUILD_FUZZERS=ON -DVMP_BUILD_TESTS=OFF -DVMP_BUILD_BENCH=OFF
-    step "fuzzing" bash "$root/fuzz/run.sh" "$out/fuzz"
+    fuzz_build() {
+      cmake -S "$root" -B "$out/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+        -DVMP_BUILD_FUZZERS=ON -DVMP_BUILD_TESTS=OFF -DVMP_BUILD_BENCH=OFF >/dev/null &&
+        cmake --build "$out/fuzz" -j "$(nproc)" --target fuzz_address fuzz_settings
+    }
+    step "fuzz build" fuzz_build
+    step "fuzzing" env VMP_FUZZ_SECONDS="${VMP_FUZZ_SECONDS:-45}" bash "$root/fuzz/run.sh" "$out/fuzz"
   fi
 fi
 
