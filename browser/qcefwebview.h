@@ -20,7 +20,7 @@ extern const QString defaultStartAddress;
 // and the slots run on the Qt GUI thread. The listener callbacks run on the
 // browser UI thread; the signals they emit reach receivers in the GUI thread
 // queued, and any work on the widget is handed to the GUI thread.
-class QCefWebView : public QWidget, public QCefClientHandler::Listener
+class QCefWebView final : public QWidget, public QCefClientHandler::Listener
 {
     Q_OBJECT
 public:
