@@ -1,4 +1,6 @@
 // The engine layer's browsers against the real engine and a loopback server.
+#include <memory>
+
 #include <QTcpServer>
 #include <QWidget>
 #include <QtTest>
@@ -18,7 +20,6 @@ class TestCefBrowser : public QObject
 private slots:
     void initTestCase();
     void createsChildOfGivenWindow();
-    void identifiersAreUniqueAndPositive();
     void loadUrlBackAndForward();
     void closeSequenceRunsOnceInOrder();
     void closeHandledByClientKeepsBrowser();
@@ -32,10 +33,18 @@ private slots:
 private:
     struct Browser
     {
+        std::unique_ptr<QWidget> host;
         CefRefPtr<RecordingClient> client;
         CefRefPtr<CefBrowser> browser;
+        // Closes the browser and waits for its OnBeforeClose.
+        bool close()
+        {
+            browser->GetHost()->CloseBrowser(true);
+            return QTest::qWaitFor([this] { return !client->events("before-close").isEmpty(); }, 20000);
+        }
     };
-    Browser create(QWidget *parent, const QString &url, const CefRect &rect = CefRect(0, 0, 320, 240));
+    // A browser in a host window of its own, shown unless |show| is false.
+    Browser create(const QString &url, bool show = true, const CefRect &rect = CefRect(0, 0, 320, 240));
     QString url(const QString &path) const { return server.server()->baseUrl() + path; }
     static quint16 closedPort();
 
@@ -48,12 +57,19 @@ void TestCefBrowser::initTestCase()
     QVERIFY2(server.start(QHostAddress(QStringLiteral("127.0.0.1")), 0, &error), qPrintable(error));
 }
 
-TestCefBrowser::Browser TestCefBrowser::create(QWidget *parent, const QString &address, const CefRect &rect)
+TestCefBrowser::Browser TestCefBrowser::create(const QString &address, bool show, const CefRect &rect)
 {
     Browser made;
+    made.host.reset(new QWidget());
+    made.host->resize(400, 300);
+    if (show) {
+        made.host->show();
+        if (!QTest::qWaitForWindowExposed(made.host.get()))
+            return made;
+    }
     made.client = new RecordingClient();
     CefWindowInfo info;
-    info.SetAsChild(parent ? static_cast<CefWindowHandle>(parent->winId()) : 0, rect);
+    info.SetAsChild(static_cast<CefWindowHandle>(made.host->winId()), rect);
     const bool accepted = CefBrowserHost::CreateBrowser(info, made.client.get(), address, CefBrowserSettings(), nullptr);
     if (!accepted)
         return made;
@@ -74,14 +90,15 @@ quint16 TestCefBrowser::closedPort()
 
 void TestCefBrowser::createsChildOfGivenWindow()
 {
-    QWidget host;
-    host.resize(400, 300);
-    host.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&host));
-
-    Browser b = create(&host, url("/title?t=Hello"), CefRect(10, 20, 200, 100));
+    Browser b = create(url("/title?t=Hello"), true, CefRect(10, 20, 200, 100));
     QVERIFY(b.browser);
     QVERIFY(!b.browser->IsPopup());
+    // Identifiers are positive and unique.
+    Browser other = create(QStringLiteral("about:blank"), false);
+    QVERIFY(other.browser);
+    QVERIFY(b.browser->GetIdentifier() > 0 && other.browser->GetIdentifier() > 0);
+    QVERIFY(!b.browser->IsSame(other.browser) && b.browser->IsSame(b.browser));
+    QVERIFY(other.close());
     QTRY_VERIFY_WITH_TIMEOUT(b.client->events("title").contains(QStringLiteral("title %1 Hello").arg(b.browser->GetIdentifier())), 20000);
     QCOMPARE(b.client->wrongThreadCalls(), 0);
 
@@ -89,42 +106,20 @@ void TestCefBrowser::createsChildOfGivenWindow()
     // given place, as the X server sees it.
     const CefWindowHandle handle = b.browser->GetHost()->GetWindowHandle();
     QVERIFY(handle != 0);
-    QVERIFY(handle != host.winId());
+    QVERIFY(handle != b.host->winId());
     QWidget *child = QWidget::find(static_cast<WId>(handle));
     QVERIFY(child);
-    QCOMPARE(child->parentWidget(), &host);
-    const QRect hostOnScreen = x11::screenGeometry(host.winId());
+    QCOMPARE(child->parentWidget(), b.host.get());
+    const QRect hostOnScreen = x11::screenGeometry(b.host->winId());
     QTRY_COMPARE(x11::screenGeometry(handle), QRect(hostOnScreen.topLeft() + QPoint(10, 20), QSize(200, 100)));
     QVERIFY(x11::isViewable(handle));
 
-    b.browser->GetHost()->CloseBrowser(true);
-    QTRY_COMPARE(b.client->events("before-close").size(), 1);
-}
-
-void TestCefBrowser::identifiersAreUniqueAndPositive()
-{
-    QWidget host;
-    host.resize(200, 200);
-    Browser first = create(&host, QStringLiteral("about:blank"));
-    Browser second = create(&host, QStringLiteral("about:blank"));
-    QVERIFY(first.browser && second.browser);
-    QVERIFY(first.browser->GetIdentifier() > 0);
-    QVERIFY(second.browser->GetIdentifier() > 0);
-    QVERIFY(first.browser->GetIdentifier() != second.browser->GetIdentifier());
-    QVERIFY(first.browser->IsSame(first.browser));
-    QVERIFY(!first.browser->IsSame(second.browser));
-    first.browser->GetHost()->CloseBrowser(true);
-    second.browser->GetHost()->CloseBrowser(true);
-    QTRY_COMPARE(first.client->events("before-close").size(), 1);
-    QTRY_COMPARE(second.client->events("before-close").size(), 1);
+    QVERIFY(b.close());
 }
 
 void TestCefBrowser::loadUrlBackAndForward()
 {
-    QWidget host;
-    host.resize(300, 200);
-    host.show();
-    Browser b = create(&host, url("/title?t=First"));
+    Browser b = create(url("/title?t=First"));
     QVERIFY(b.browser);
     const int id = b.browser->GetIdentifier();
     const QString first = QStringLiteral("title %1 First").arg(id);
@@ -145,16 +140,12 @@ void TestCefBrowser::loadUrlBackAndForward()
     b.browser->GoForward();
     QTRY_VERIFY_WITH_TIMEOUT(b.client->events("title").contains(second), 20000);
     QCOMPARE(b.client->wrongThreadCalls(), 0);
-    b.browser->GetHost()->CloseBrowser(true);
-    QTRY_COMPARE(b.client->events("before-close").size(), 1);
+    QVERIFY(b.close());
 }
 
 void TestCefBrowser::closeSequenceRunsOnceInOrder()
 {
-    QWidget host;
-    host.resize(300, 200);
-    host.show();
-    Browser b = create(&host, QStringLiteral("about:blank"));
+    Browser b = create(QStringLiteral("about:blank"));
     QVERIFY(b.browser);
     const int id = b.browser->GetIdentifier();
     b.client->clear();
@@ -168,34 +159,28 @@ void TestCefBrowser::closeSequenceRunsOnceInOrder()
     QCOMPARE(closeEvents, QStringList() << QStringLiteral("do-close %1").arg(id) << QStringLiteral("before-close %1").arg(id));
     QCOMPARE(b.client->events().last(), QStringLiteral("before-close %1").arg(id));
     // The client agreed, so the top-level window was closed.
-    QVERIFY(!host.isVisible());
+    QVERIFY(!b.host->isVisible());
     QCOMPARE(b.browser->GetHost()->GetWindowHandle(), CefWindowHandle(0));
     QCOMPARE(b.client->wrongThreadCalls(), 0);
 }
 
 void TestCefBrowser::closeHandledByClientKeepsBrowser()
 {
-    QWidget host;
-    host.resize(300, 200);
-    host.show();
-    Browser b = create(&host, QStringLiteral("about:blank"));
+    Browser b = create(QStringLiteral("about:blank"));
     QVERIFY(b.browser);
     b.client->handleClose = true;
     b.browser->GetHost()->CloseBrowser(false);
     QTRY_COMPARE(b.client->events("do-close").size(), 1);
     QTest::qWait(300);
     QVERIFY(b.client->events("before-close").isEmpty());
-    QVERIFY(host.isVisible());
+    QVERIFY(b.host->isVisible());
     QVERIFY(b.browser->GetHost()->GetWindowHandle() != 0);
     // Deleting the parent takes the browser with it.
 }
 
 void TestCefBrowser::popupFromWindowOpen()
 {
-    QWidget host;
-    host.resize(300, 200);
-    host.show();
-    Browser b = create(&host, url("/title?t=Opener"));
+    Browser b = create(url("/title?t=Opener"));
     QVERIFY(b.browser);
     QTRY_VERIFY_WITH_TIMEOUT(!b.client->events("title").filter("Opener").isEmpty(), 20000);
 
@@ -211,7 +196,7 @@ void TestCefBrowser::popupFromWindowOpen()
     // The popup lives in a top-level window of its own.
     QWidget *popupView = QWidget::find(static_cast<WId>(popup->GetHost()->GetWindowHandle()));
     QVERIFY(popupView);
-    QVERIFY(popupView->window() != &host);
+    QVERIFY(popupView->window() != b.host.get());
     QVERIFY(popupView->window()->isWindow());
     QVERIFY(!popupView->window()->testAttribute(Qt::WA_QuitOnClose));
 
@@ -242,9 +227,7 @@ void TestCefBrowser::loadErrorsCarryCodeAndName()
     QFETCH(QString, address);
     QFETCH(int, code);
     QFETCH(QString, name);
-    QWidget host;
-    host.resize(300, 200);
-    Browser b = create(&host, QStringLiteral("about:blank"));
+    Browser b = create(QStringLiteral("about:blank"));
     QVERIFY(b.browser);
     b.browser->GetMainFrame()->LoadURL(address);
     QTRY_COMPARE_WITH_TIMEOUT(b.client->loadErrors().size(), 1, 30000);
@@ -258,15 +241,12 @@ void TestCefBrowser::loadErrorsCarryCodeAndName()
     const int errorAt = events.indexOf(QRegularExpression(QStringLiteral("load-error .*")));
     QVERIFY(events.indexOf(QRegularExpression(QStringLiteral("loading \\d+ 1.*"))) < errorAt);
     QVERIFY(events.lastIndexOf(QRegularExpression(QStringLiteral("loading \\d+ 0.*"))) > errorAt);
-    b.browser->GetHost()->CloseBrowser(true);
-    QTRY_COMPARE(b.client->events("before-close").size(), 1);
+    QVERIFY(b.close());
 }
 
 void TestCefBrowser::stopLoadReportsAborted()
 {
-    QWidget host;
-    host.resize(300, 200);
-    Browser b = create(&host, QStringLiteral("about:blank"));
+    Browser b = create(QStringLiteral("about:blank"));
     QVERIFY(b.browser);
     QTRY_VERIFY_WITH_TIMEOUT(!b.browser->IsLoading(), 20000);
     b.browser->GetMainFrame()->LoadURL(url("/slow"));
@@ -276,15 +256,12 @@ void TestCefBrowser::stopLoadReportsAborted()
     QCOMPARE(b.client->loadErrors().first().code, -3);
     QCOMPARE(b.client->loadErrors().first().text, QStringLiteral("ERR_ABORTED"));
     QCOMPARE(b.client->loadErrors().first().failedUrl, url("/slow"));
-    b.browser->GetHost()->CloseBrowser(true);
-    QTRY_COMPARE(b.client->events("before-close").size(), 1);
+    QVERIFY(b.close());
 }
 
 void TestCefBrowser::loadStringShowsContentUnderUrl()
 {
-    QWidget host;
-    host.resize(300, 200);
-    Browser b = create(&host, QStringLiteral("about:blank"));
+    Browser b = create(QStringLiteral("about:blank"));
     QVERIFY(b.browser);
     const QString address = url("/shown-here");
     b.browser->GetMainFrame()->LoadString(QStringLiteral("<html><body><h2>Hallo, 世界</h2></body></html>"), address);
@@ -299,17 +276,14 @@ void TestCefBrowser::loadStringShowsContentUnderUrl()
     // Nothing was fetched from the server for it.
     for (const PlatformServer::Request &request : server.server()->requests())
         QVERIFY(request.path != "/shown-here");
-    b.browser->GetHost()->CloseBrowser(true);
-    QTRY_COMPARE(b.client->events("before-close").size(), 1);
+    QVERIFY(b.close());
 }
 
 void TestCefBrowser::deletedParentDeliversBeforeClose()
 {
-    QWidget *host = new QWidget();
-    host->resize(300, 200);
-    Browser b = create(host, QStringLiteral("about:blank"));
+    Browser b = create(QStringLiteral("about:blank"), false);
     QVERIFY(b.browser);
-    delete host;
+    b.host.reset();
     QTRY_COMPARE(b.client->events("before-close").size(), 1);
     QVERIFY(b.client->events("do-close").isEmpty());
     QCOMPARE(b.browser->GetHost()->GetWindowHandle(), CefWindowHandle(0));

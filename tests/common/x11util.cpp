@@ -26,29 +26,42 @@ int ignoreErrors(Display *, XErrorEvent *)
     return 0;
 }
 
-QString windowName(Display *display, Window window)
+// The items of a window property, as XGetWindowProperty returns them (longs
+// for 32-bit formats), or nothing when it is not set.
+QByteArray property(Display *display, Window window, const char *name, Atom type, unsigned long *items = nullptr)
 {
-    const Atom netWmName = XInternAtom(display, "_NET_WM_NAME", False);
-    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-    Atom type = None;
+    Atom actualType = None;
     int format = 0;
     unsigned long count = 0;
     unsigned long after = 0;
     unsigned char *data = nullptr;
-    QString name;
-    if (XGetWindowProperty(display, window, netWmName, 0, 1024, False, utf8, &type, &format, &count, &after, &data)
+    QByteArray value;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1024, False, type, &actualType,
+                           &format, &count, &after, &data)
             == Success
         && data) {
-        name = QString::fromUtf8(reinterpret_cast<const char *>(data), static_cast<int>(count));
-        XFree(data);
-        return name;
+        const int itemSize = format == 32 ? int(sizeof(long)) : format / 8;
+        value = QByteArray(reinterpret_cast<const char *>(data), int(count) * itemSize);
     }
+    if (data)
+        XFree(data);
+    if (items)
+        *items = count;
+    return value;
+}
+
+QString windowName(Display *display, Window window)
+{
+    const QByteArray name = property(display, window, "_NET_WM_NAME", XInternAtom(display, "UTF8_STRING", False));
+    if (!name.isNull())
+        return QString::fromUtf8(name);
+    QString plainName;
     char *plain = nullptr;
     if (XFetchName(display, window, &plain) && plain) {
-        name = QString::fromLocal8Bit(plain);
+        plainName = QString::fromLocal8Bit(plain);
         XFree(plain);
     }
-    return name;
+    return plainName;
 }
 
 void collect(Display *display, Window window, const QString &name, QList<unsigned long> *found, int depth)
@@ -132,21 +145,8 @@ qint64 windowPid(unsigned long window)
     if (!display)
         return 0;
     XSetErrorHandler(ignoreErrors);
-    const Atom pidAtom = XInternAtom(display.get(), "_NET_WM_PID", False);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char *data = nullptr;
-    qint64 pid = 0;
-    if (XGetWindowProperty(display.get(), window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after,
-                           &data)
-            == Success
-        && data && count == 1)
-        pid = static_cast<qint64>(*reinterpret_cast<unsigned long *>(data));
-    if (data)
-        XFree(data);
-    return pid;
+    const QByteArray pid = property(display.get(), window, "_NET_WM_PID", XA_CARDINAL);
+    return pid.size() == int(sizeof(long)) ? qint64(*reinterpret_cast<const long *>(pid.constData())) : 0;
 }
 
 QList<unsigned long> children(unsigned long window)
@@ -184,19 +184,9 @@ bool windowManagerRunning()
     if (!display)
         return false;
     XSetErrorHandler(ignoreErrors);
-    const Atom check = XInternAtom(display.get(), "_NET_SUPPORTING_WM_CHECK", False);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char *data = nullptr;
-    const bool found = XGetWindowProperty(display.get(), DefaultRootWindow(display.get()), check, 0, 1, False,
-                                          XA_WINDOW, &type, &format, &count, &after, &data)
-                           == Success
-                       && count == 1;
-    if (data)
-        XFree(data);
-    return found;
+    unsigned long items = 0;
+    property(display.get(), DefaultRootWindow(display.get()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, &items);
+    return items == 1;
 }
 
 } // namespace x11
