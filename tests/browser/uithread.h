@@ -1,14 +1,17 @@
 #ifndef UITHREAD_H
 #define UITHREAD_H
 
+#include <atomic>
 #include <functional>
 #include <future>
 #include <memory>
+#include <thread>
+#include <utility>
 
-#include <QApplication>
-#include <QtTest>
-
-#include "include/cef_app.h"
+// ENGINE_TEST_MAIN: tests that create no browser start the engine's browser
+// UI thread but never the web engine itself; they need no display either
+// (QT_QPA_PLATFORM=offscreen).
+#include "enginetestmain.h"
 #include "include/wrapper/cef_closure_task.h"
 
 // Runs |work| on the browser UI thread and returns once it has finished and
@@ -20,43 +23,41 @@ inline bool runOnUi(std::function<void()> work)
     auto done = std::make_shared<std::promise<void>>();
     std::future<void> finished = done->get_future();
     const bool posted = CefPostTask(TID_UI, [box, done] {
-        {
-            std::function<void()> local;
-            local.swap(*box);
-            local();
-        }
+        std::exchange(*box, nullptr)();
         done->set_value();
     });
-    if (!posted)
-        return false;
-    finished.wait();
-    return true;
+    if (posted)
+        finished.wait();
+    return posted;
 }
 
-// A test main for tests that need the engine's browser UI thread but no
-// browser: the runtime is started without a display, and since no browser is
-// created the web engine itself never starts.
-#define UI_THREAD_TEST_MAIN(TestObject)                                      \
-    int main(int argc, char *argv[])                                         \
-    {                                                                        \
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                  \
-            qputenv("QT_QPA_PLATFORM", "offscreen");                         \
-        QApplication app(argc, argv);                                        \
-        const CefMainArgs mainArgs(argc, argv);                              \
-        CefSettings settings;                                                \
-        settings.multi_threaded_message_loop = 1;                            \
-        settings.no_sandbox = 1;                                             \
-        settings.log_severity = LOGSEVERITY_DISABLE;                         \
-        if (!CefInitialize(mainArgs, settings, nullptr, nullptr))            \
-            return 1;                                                        \
-        int result = 0;                                                      \
-        {                                                                    \
-            TestObject tc;                                                   \
-            QTEST_SET_MAIN_SOURCE_PATH                                       \
-            result = QTest::qExec(&tc, argc, argv);                          \
-        }                                                                    \
-        CefShutdown();                                                       \
-        return result;                                                       \
+// Calls |call|(0), |call|(1), ... on the browser UI thread, one after the
+// other, from a thread of its own until finished.
+class CallbackStream
+{
+public:
+    explicit CallbackStream(std::function<void(unsigned)> call)
+        : thread_([this, call] {
+            for (unsigned n = 0; !stop_ && runOnUi([&call, n] { call(n); }); ++n)
+                ++executed_;
+        })
+    {
     }
+    ~CallbackStream() { finish(); }
+
+    int executed() const { return executed_; }
+    // Stops and waits for the call that is running.
+    void finish()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::atomic<int> executed_{0};
+    std::thread thread_;
+};
 
 #endif // UITHREAD_H
