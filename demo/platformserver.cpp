@@ -538,7 +538,7 @@ PlatformServer::Answer PlatformServer::answerFor(const Request &request) const
                            "<p><button id=\"popup\" onclick=\"window.open('/popup','popup','width=400,height=300')\">"
                            "打开窗口</button></p>\n"
                            "<p><a id=\"page2\" href=\"/page2\">Page 2</a></p>\n"
-                           "<video id=\"video\" controls src=\"/video.mp4\"></video>\n")
+                           "<video id=\"video\" controls autoplay muted loop playsinline src=\"/video.mp4\"></video>\n")
                 .arg(user.toHtmlEscaped()));
     } else if (request.path == "/page2") {
         answer.body = htmlPage(QStringLiteral("Page 2"),

@@ -325,6 +325,8 @@ void CefBrowserHostImpl::SetFullscreen(bool on) {
   if (!view_)
     return;
   QWidget* window = view_->window();
+  if (page_)
+    page_->SetFullscreenView(on ? view_.data() : nullptr);
   if (on) {
     state_before_fullscreen_ = window->windowState() & ~Qt::WindowFullScreen;
     window->showFullScreen();
@@ -406,15 +408,19 @@ bool CefBrowserHost::CreateBrowser(const CefWindowInfo& windowInfo,
   const QString address = url.ToQString();
   const int id = cef::NextBrowserId();
   return cef::Context::PostGuiTask([info, client, address, browser_settings, id] {
-    QWidget* parent = nullptr;
-    if (info.parent_window) {
-      parent = QWidget::find(static_cast<WId>(info.parent_window));
-      // The parent went away before the request ran: no browser.
-      if (!parent)
+    cef::RunAfterFirstFrames([info, client, address, browser_settings, id] {
+      if (!cef::Context::Get())
         return;
-    }
-    CefRefPtr<CefBrowserHostImpl> browser = new CefBrowserHostImpl(id, false, client);
-    browser->CreateView(parent, CefRect(info.bounds.x, info.bounds.y, info.bounds.width, info.bounds.height),
-                        browser_settings, address.isEmpty() ? QUrl() : ToUrl(address));
+      QWidget* parent = nullptr;
+      if (info.parent_window) {
+        parent = QWidget::find(static_cast<WId>(info.parent_window));
+        // The parent went away before the request ran: no browser.
+        if (!parent)
+          return;
+      }
+      CefRefPtr<CefBrowserHostImpl> browser = new CefBrowserHostImpl(id, false, client);
+      browser->CreateView(parent, CefRect(info.bounds.x, info.bounds.y, info.bounds.width, info.bounds.height),
+                          browser_settings, address.isEmpty() ? QUrl() : ToUrl(address));
+    });
   });
 }

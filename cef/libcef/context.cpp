@@ -7,7 +7,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QThread>
+#include <QTimer>
+#include <QWindow>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
@@ -66,7 +69,85 @@ class ClosureTask : public CefTask {
   IMPLEMENT_REFCOUNTING(ClosureTask);
 };
 
+// Holds the engine's heavy start (its profile and the first view) back until
+// the windows the application has just shown have painted their first frame:
+// started before, it would keep a login window blank for as long as it runs.
+// Opens once and stays open. GUI thread only.
+class FirstFrameGate : public QObject {
+ public:
+  void Run(std::function<void()> task) {
+    if (open_) {
+      task();
+      return;
+    }
+    pending_.push_back(std::move(task));
+    Check();
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    // The window paints in answer to this event; look again once it has.
+    if (event->type() == QEvent::Expose)
+      QMetaObject::invokeMethod(this, [this] { Check(); }, Qt::QueuedConnection);
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  // A window that never gets exposed, such as one shown minimized, must not
+  // keep browsers from being created.
+  static constexpr int kMaxWaitMs = 2000;
+
+  void Check() {
+    if (open_)
+      return;
+    bool waiting = false;
+    for (QWindow* window : QGuiApplication::topLevelWindows()) {
+      if (window->isVisible() && !window->isExposed()) {
+        window->installEventFilter(this);
+        watched_.push_back(window);
+        waiting = true;
+      }
+    }
+    if (!waiting) {
+      Open();
+      return;
+    }
+    if (!deadline_started_) {
+      deadline_started_ = true;
+      QTimer::singleShot(kMaxWaitMs, this, [this] { Open(); });
+    }
+  }
+
+  void Open() {
+    if (open_)
+      return;
+    open_ = true;
+    for (const QPointer<QWindow>& window : watched_) {
+      if (window)
+        window->removeEventFilter(this);
+    }
+    watched_.clear();
+    std::vector<std::function<void()>> tasks;
+    tasks.swap(pending_);
+    for (auto& task : tasks)
+      task();
+  }
+
+  bool open_ = false;
+  bool deadline_started_ = false;
+  std::vector<std::function<void()>> pending_;
+  std::vector<QPointer<QWindow>> watched_;
+};
+
+FirstFrameGate* g_first_frame_gate = nullptr;  // GUI thread only
+
 }  // namespace
+
+void RunAfterFirstFrames(std::function<void()> task) {
+  if (!g_first_frame_gate)
+    g_first_frame_gate = new FirstFrameGate();
+  g_first_frame_gate->Run(std::move(task));
+}
 
 int NextBrowserId() {
   return g_next_browser_id.fetch_add(1);
@@ -244,6 +325,9 @@ void Context::Shutdown() {
   delete ui_thread;
   delete gui_target;
   g_context = nullptr;
+  // Requests still held back die with the runtime.
+  delete g_first_frame_gate;
+  g_first_frame_gate = nullptr;
 
   // Pages went with their views above; the profile may go now.
   delete profile_.data();

@@ -69,6 +69,10 @@ class Context {
 /// Any thread: the next browser identifier, unique and positive.
 int NextBrowserId();
 
+/// GUI thread: runs |task| once the windows just shown have painted their
+/// first frame, so that the engine's heavy start never holds them back.
+void RunAfterFirstFrames(std::function<void()> task);
+
 }  // namespace cef
 
 #endif  // CEF_LIBCEF_CONTEXT_H_

@@ -1,5 +1,9 @@
 #include "libcef/engine_page.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QWidget>
+
 #include "libcef/browser_host_impl.h"
 #include "libcef/context.h"
 
@@ -7,6 +11,34 @@ namespace cef {
 
 EnginePage::EnginePage(QWebEngineProfile* profile, CefRefPtr<CefClient> client, QObject* parent)
     : QWebEnginePage(profile, parent), client_(client) {}
+
+void EnginePage::SetFullscreenView(QWidget* view) {
+  // Keys go to whichever widget of the view has the focus, and the engine
+  // replaces that widget at times; watching the application catches them
+  // all. Only for as long as the page is in fullscreen.
+  if (view && !fullscreen_view_)
+    qApp->installEventFilter(this);
+  else if (!view && fullscreen_view_)
+    qApp->removeEventFilter(this);
+  fullscreen_view_ = view;
+}
+
+bool EnginePage::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if ((type != QEvent::KeyPress && type != QEvent::ShortcutOverride) || !fullscreen_view_)
+    return QWebEnginePage::eventFilter(watched, event);
+  QWidget* target = qobject_cast<QWidget*>(watched);
+  QKeyEvent* key = static_cast<QKeyEvent*>(event);
+  if (key->key() != Qt::Key_Escape || !target ||
+      (target != fullscreen_view_ && !fullscreen_view_->isAncestorOf(target)))
+    return QWebEnginePage::eventFilter(watched, event);
+  // Claimed before any shortcut can take it; the press itself leaves
+  // fullscreen and does not reach the page.
+  event->accept();
+  if (type == QEvent::KeyPress)
+    triggerAction(QWebEnginePage::ExitFullScreen);
+  return true;
+}
 
 QWebEnginePage* EnginePage::createWindow(WebWindowType type) {
   (void)type;

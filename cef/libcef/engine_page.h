@@ -4,6 +4,7 @@
 #define CEF_LIBCEF_ENGINE_PAGE_H_
 #pragma once
 
+#include <QPointer>
 #include <QWebEnginePage>
 
 #include "include/cef_client.h"
@@ -16,11 +17,17 @@ class EnginePage : public QWebEnginePage {
  public:
   EnginePage(QWebEngineProfile* profile, CefRefPtr<CefClient> client, QObject* parent);
 
+  /// While |view| shows the page in fullscreen, Escape pressed in it leaves
+  /// fullscreen, as in Chrome; null once the page has left it.
+  void SetFullscreenView(QWidget* view);
+
  protected:
   QWebEnginePage* createWindow(WebWindowType type) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   CefRefPtr<CefClient> client_;
+  QPointer<QWidget> fullscreen_view_;
 };
 
 }  // namespace cef

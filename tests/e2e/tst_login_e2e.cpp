@@ -9,6 +9,7 @@
 #include "platformserver.h"
 #include "platformserverthread.h"
 #include "processutil.h"
+#include "windowmanager.h"
 #include "x11util.h"
 
 class TestLoginEndToEnd : public QObject
@@ -32,9 +33,7 @@ private:
 void TestLoginEndToEnd::initTestCase()
 {
     // A window manager, so that maximizing and closing work as on a desktop.
-    windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    QVERIFY(windowManager.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(x11::windowManagerRunning(), 30000);
+    QVERIFY(windowmanager::start(windowManager));
 
     // The platform on port 80 of a loopback address of its own, as a server
     // on the local network would be reached.

@@ -14,6 +14,7 @@
 #include "platformserver.h"
 #include "platformserverthread.h"
 #include "processutil.h"
+#include "windowmanager.h"
 #include "x11util.h"
 
 namespace {
@@ -101,9 +102,7 @@ private:
 
 void TestReliability::initTestCase()
 {
-    windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    QVERIFY(windowManager.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(x11::windowManagerRunning(), 30000);
+    QVERIFY(windowmanager::start(windowManager));
     QRandomGenerator *random = QRandomGenerator::global();
     address = QStringLiteral("127.%1.%2.2").arg(random->bounded(2, 250)).arg(random->bounded(1, 250));
     QString error;

@@ -1,0 +1,443 @@
+// Measures vmpclient against baselines built from this folder, in alternating
+// runs, on a loopback platform server, and prints a markdown table.
+//   1. start to login window painted: vmpclient / an empty Qt Widgets window
+//   2. login click to page loaded: vmpclient with its hidden browser ready /
+//      a minimal Qt WebEngine program started cold on the same address
+//   3. PSS of the whole process tree showing that page, same pair
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QPalette>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QVector>
+
+#include "platformserver.h"
+#include "platformserverthread.h"
+#include "proctree.h"
+#include "xprobe.h"
+
+namespace {
+
+const QString loginTitle = QString::fromUtf8("视频综合管理平台");
+const QString emptyTitle = QStringLiteral("vmp-bench-empty");
+const QSize loginSize(518, 221);
+// Places on the login form, in window coordinates.
+const QPoint passwordField(284, 130);
+const QPoint loginButton(315, 181);
+
+// The platform's start page: a little text and a form, and a beacon once it
+// has loaded, which is when the measurement ends.
+const char startPage[] =
+    "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Platform</title>"
+    "<style>body{font-family:sans-serif;margin:2em}</style></head><body>"
+    "<h1>Video management platform</h1><p>Cameras, recordings and alarms.</p>"
+    "<form><input name=\"q\" placeholder=\"Search\"><button type=\"button\">Go</button></form>"
+    "<script>window.addEventListener('load', function () { fetch('/loaded'); });</script>"
+    "</body></html>";
+
+struct Sample
+{
+    double value = 0;
+    bool ok = false;
+};
+
+struct Series
+{
+    QVector<double> values;
+    int failures = 0;
+    void add(const Sample &s)
+    {
+        if (s.ok)
+            values << s.value;
+        else
+            ++failures;
+    }
+    double median() const
+    {
+        if (values.isEmpty())
+            return 0;
+        QVector<double> sorted = values;
+        std::sort(sorted.begin(), sorted.end());
+        const int n = sorted.size();
+        return n % 2 ? sorted.at(n / 2) : (sorted.at(n / 2 - 1) + sorted.at(n / 2)) / 2;
+    }
+    QString describe(int decimals) const
+    {
+        if (values.isEmpty())
+            return QStringLiteral("failed");
+        const auto range = std::minmax_element(values.begin(), values.end());
+        QString text = QStringLiteral("%1 (%2–%3)")
+                           .arg(median(), 0, 'f', decimals)
+                           .arg(*range.first, 0, 'f', decimals)
+                           .arg(*range.second, 0, 'f', decimals);
+        if (failures)
+            text += QStringLiteral(", %1 failed").arg(failures);
+        return text;
+    }
+};
+
+class Bench
+{
+public:
+    Bench(const QString &client, const QString &empty, const QString &browser)
+        : client_(client)
+        , empty_(empty)
+        , browser_(browser)
+    {
+        clock_.start();
+        background_ = QApplication::palette().color(QPalette::Window).rgb() & 0xffffff;
+    }
+
+    ~Bench()
+    {
+        if (windowManager_.state() != QProcess::NotRunning) {
+            windowManager_.kill();
+            windowManager_.waitForFinished();
+        }
+    }
+
+    bool setUp(QString *error)
+    {
+        if (!probe_.isOpen()) {
+            *error = QStringLiteral("no X display");
+            return false;
+        }
+        // Focus and activation behave as on a desktop only with a window
+        // manager.
+        if (!probe_.windowManagerRunning()) {
+            windowManager_.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+            if (!windowManager_.waitForStarted() || !probe_.waitForWindowManager(20000)) {
+                *error = QStringLiteral("openbox did not start");
+                return false;
+            }
+        }
+        // Port 80 of a loopback address, as the client has no way to name a
+        // port.
+        QRandomGenerator *random = QRandomGenerator::global();
+        address_ = QStringLiteral("127.%1.%2.1").arg(random->bounded(2, 250)).arg(random->bounded(1, 250));
+        if (!server_.start(QHostAddress(address_), 80, error)) {
+            *error += QStringLiteral(" (port 80 needs root or the CAP_NET_BIND_SERVICE capability)");
+            return false;
+        }
+        PlatformServer::Route page;
+        page.body = startPage;
+        server_.server()->setRoute("/", page);
+        PlatformServer::Route beacon;
+        beacon.status = 204;
+        server_.server()->setRoute("/loaded", beacon);
+        QObject::connect(
+            server_.server(), &PlatformServer::requestReceived, server_.server(),
+            [this](const PlatformServer::Request &request) {
+                qint64 none = 0;
+                if (request.path == "/loaded")
+                    loadedAt_.compare_exchange_strong(none, clock_.nsecsElapsed());
+                else if (request.path == "/")
+                    requestedAt_.compare_exchange_strong(none, clock_.nsecsElapsed());
+            },
+            Qt::DirectConnection);
+        return true;
+    }
+
+    QString startUrl() const { return QStringLiteral("http://%1/?user=bench:pass=secret").arg(address_); }
+
+    // Milliseconds from the start of the program to its window's first frame.
+    Sample startToWindow(bool client)
+    {
+        QTemporaryDir dir;
+        QProcess process;
+        prepare(process, dir.path(), false);
+        const qint64 start = clock_.nsecsElapsed();
+        process.start(client ? client_ : empty_, QStringList());
+        Sample sample;
+        const QString title = client ? loginTitle : emptyTitle;
+        unsigned long window = 0;
+        sample.ok = waitFor(
+            [&] {
+                if (!window)
+                    window = probe_.findWindow(process.processId(), title, loginSize);
+                return window && probe_.showsColour(window, background_, 90);
+            },
+            30000, 1);
+        sample.value = (clock_.nsecsElapsed() - start) / 1e6;
+        finish(process);
+        return sample;
+    }
+
+    struct PageRun
+    {
+        Sample loadMs;
+        Sample pssMiB;
+        double requestMs = 0; // until the page itself was asked for
+    };
+
+    // vmpclient: login window up, hidden browser created and idle; then the
+    // time from the click on the login button to the page's beacon.
+    PageRun clientPage()
+    {
+        PageRun run;
+        QTemporaryDir dir;
+        // The address and user name come from the settings file, as on a
+        // second start.
+        QFile settings(QDir(dir.path()).filePath(QStringLiteral("set.txt")));
+        if (!settings.open(QIODevice::WriteOnly) || settings.write((address_ + "\nbench").toUtf8()) < 0)
+            return run;
+        settings.close();
+        QProcess process;
+        prepare(process, dir.path(), false);
+        process.start(client_, QStringList());
+        unsigned long window = 0;
+        if (!waitFor(
+                [&] {
+                    if (!window)
+                        window = probe_.findWindow(process.processId(), loginTitle, loginSize);
+                    return window && probe_.showsColour(window, background_, 90);
+                },
+                30000)) {
+            finish(process);
+            return run;
+        }
+        // The hidden browser is there once its engine processes are, and
+        // done starting once they are quiet.
+        if (!waitFor([&] { return proctree::tree(process.processId()).size() > 2; }, 30000)) {
+            finish(process);
+            return run;
+        }
+        proctree::waitQuiet(process.processId(), 500, 5, 30000);
+        const QString id = QString::number(window);
+        const bool typed = xdotool({"windowactivate", "--sync", id})
+                           && xdotool({"mousemove", "--window", id, QString::number(passwordField.x()),
+                                       QString::number(passwordField.y()), "click", "1"})
+                           && xdotool({"type", "--delay", "20", "secret"});
+        proctree::waitQuiet(process.processId(), 300, 5, 10000);
+        if (!typed || !probe_.moveTo(window, loginButton)) {
+            finish(process);
+            return run;
+        }
+        loadedAt_ = 0;
+        requestedAt_ = 0;
+        const qint64 clickedAt = clock_.nsecsElapsed();
+        probe_.click();
+        run.loadMs.ok = waitFor([&] { return loadedAt_.load() != 0; }, 30000);
+        run.loadMs.value = (loadedAt_.load() - clickedAt) / 1e6;
+        run.requestMs = (requestedAt_.load() - clickedAt) / 1e6;
+        if (run.loadMs.ok)
+            run.pssMiB = memoryOf(process.processId());
+        finish(process);
+        return run;
+    }
+
+    // The minimal program, from its start to the page's beacon.
+    PageRun baselinePage()
+    {
+        PageRun run;
+        QTemporaryDir dir;
+        QProcess process;
+        prepare(process, dir.path(), true);
+        loadedAt_ = 0;
+        requestedAt_ = 0;
+        const qint64 start = clock_.nsecsElapsed();
+        process.start(browser_, {startUrl()});
+        run.loadMs.ok = waitFor([&] { return loadedAt_.load() != 0; }, 30000);
+        run.loadMs.value = (loadedAt_.load() - start) / 1e6;
+        run.requestMs = (requestedAt_.load() - start) / 1e6;
+        if (run.loadMs.ok)
+            run.pssMiB = memoryOf(process.processId());
+        finish(process);
+        return run;
+    }
+
+private:
+    template <typename Condition>
+    bool waitFor(Condition condition, int timeoutMs, int pollMs = 5)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (!condition()) {
+            if (waited.elapsed() > timeoutMs)
+                return false;
+            QThread::msleep(static_cast<unsigned long>(pollMs));
+        }
+        return true;
+    }
+
+    // Every program runs in a fresh directory that is also its home, with
+    // the same engine switches as vmpclient sets for itself.
+    void prepare(QProcess &process, const QString &dir, bool engineBaseline)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), dir);
+        for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "QTWEBENGINE_CHROMIUM_FLAGS"})
+            env.remove(QString::fromLatin1(name));
+        if (engineBaseline) {
+            env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+            env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--log-level=3"));
+        }
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(dir);
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+    }
+
+    // Once the page has settled: the whole tree's PSS, in MiB.
+    Sample memoryOf(qint64 pid)
+    {
+        Sample sample;
+        proctree::waitQuiet(pid, 500, 5, 20000);
+        const qint64 kib = proctree::pssKiB(proctree::tree(pid));
+        sample.ok = kib > 0;
+        sample.value = kib / 1024.0;
+        return sample;
+    }
+
+    void finish(QProcess &process)
+    {
+        if (process.state() != QProcess::NotRunning) {
+            proctree::killTree(process.processId());
+            process.waitForFinished(10000);
+        }
+    }
+
+    static bool xdotool(const QStringList &arguments)
+    {
+        return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
+    }
+
+    QString client_;
+    QString empty_;
+    QString browser_;
+    QElapsedTimer clock_;
+    unsigned int background_ = 0;
+    XProbe probe_;
+    QProcess windowManager_;
+    PlatformServerThread server_;
+    QString address_;
+    std::atomic<qint64> loadedAt_{0};
+    std::atomic<qint64> requestedAt_{0};
+};
+
+QString verdict(double ratio, double target)
+{
+    return ratio <= target ? QStringLiteral("met") : QStringLiteral("missed");
+}
+
+void progress(const QString &text)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Benchmarks vmpclient against plain Qt programs."));
+    parser.addHelpOption();
+    const QCommandLineOption clientOption(QStringLiteral("client"), QStringLiteral("vmpclient executable."),
+                                          QStringLiteral("PATH"));
+    const QCommandLineOption emptyOption(QStringLiteral("empty"), QStringLiteral("Empty-window baseline."),
+                                         QStringLiteral("PATH"));
+    const QCommandLineOption browserOption(QStringLiteral("browser"), QStringLiteral("Minimal browser baseline."),
+                                           QStringLiteral("PATH"));
+    const QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("Runs of each program (at least 5)."),
+                                        QStringLiteral("N"), QStringLiteral("9"));
+    const QCommandLineOption partsOption(QStringLiteral("parts"),
+                                         QStringLiteral("Comma-separated parts to run: start, page (default both)."),
+                                         QStringLiteral("LIST"), QStringLiteral("start,page"));
+    parser.addOptions({clientOption, emptyOption, browserOption, runsOption, partsOption});
+    parser.process(app);
+    const int runs = qMax(5, parser.value(runsOption).toInt());
+    const QStringList parts = parser.value(partsOption).split(QLatin1Char(','));
+    if (!parser.isSet(clientOption) || !parser.isSet(emptyOption) || !parser.isSet(browserOption)) {
+        progress(QStringLiteral("--client, --empty and --browser are required"));
+        return 2;
+    }
+
+    // The programs run in directories of their own.
+    const auto absolute = [&](const QCommandLineOption &option) {
+        return QFileInfo(parser.value(option)).absoluteFilePath();
+    };
+    Bench bench(absolute(clientOption), absolute(emptyOption), absolute(browserOption));
+    QString error;
+    if (!bench.setUp(&error)) {
+        progress(QStringLiteral("set-up failed: ") + error);
+        return 1;
+    }
+
+    // Alternating order (ABBA) so that drift in the machine's load falls on
+    // both sides alike.
+    Series startClient;
+    Series startEmpty;
+    for (int i = 0; i < runs && parts.contains(QStringLiteral("start")); ++i) {
+        const bool clientFirst = i % 2 == 1;
+        for (int k = 0; k < 2; ++k) {
+            const bool client = (k == 0) == clientFirst;
+            const Sample sample = bench.startToWindow(client);
+            (client ? startClient : startEmpty).add(sample);
+            progress(QStringLiteral("start %1 %2: %3")
+                         .arg(client ? "vmpclient" : "empty-window")
+                         .arg(i + 1)
+                         .arg(sample.ok ? QString::number(sample.value, 'f', 1) + QStringLiteral(" ms") : QStringLiteral("failed")));
+        }
+    }
+
+    Series loadClient;
+    Series loadBaseline;
+    Series memClient;
+    Series memBaseline;
+    for (int i = 0; i < runs && parts.contains(QStringLiteral("page")); ++i) {
+        const bool clientFirst = i % 2 == 1;
+        for (int k = 0; k < 2; ++k) {
+            const bool client = (k == 0) == clientFirst;
+            const Bench::PageRun run = client ? bench.clientPage() : bench.baselinePage();
+            (client ? loadClient : loadBaseline).add(run.loadMs);
+            (client ? memClient : memBaseline).add(run.pssMiB);
+            progress(QStringLiteral("page %1 %2: %3 (page asked for after %5 ms), %4")
+                         .arg(client ? "vmpclient" : "minimal-browser")
+                         .arg(i + 1)
+                         .arg(run.loadMs.ok ? QString::number(run.loadMs.value, 'f', 1) + QStringLiteral(" ms") : QStringLiteral("failed"))
+                         .arg(run.pssMiB.ok ? QString::number(run.pssMiB.value, 'f', 1) + QStringLiteral(" MiB") : QStringLiteral("failed"))
+                         .arg(run.requestMs, 0, 'f', 1));
+        }
+    }
+
+    struct Row
+    {
+        QString name;
+        const Series &client;
+        const Series &baseline;
+        double target;
+        int decimals;
+    };
+    const Row rows[] = {
+        {QStringLiteral("Start → login window painted (ms) vs. empty Qt window"), startClient, startEmpty, 1.5, 1},
+        {QStringLiteral("Login click → page loaded (ms) vs. minimal Qt WebEngine, cold"), loadClient, loadBaseline,
+         0.5, 1},
+        {QStringLiteral("PSS of process tree showing the page (MiB) vs. minimal Qt WebEngine"), memClient, memBaseline,
+         1.1, 1},
+    };
+    std::printf("| Benchmark | vmpclient: median (min–max) | baseline: median (min–max) | ratio | target |\n");
+    std::printf("|---|---|---|---|---|\n");
+    bool allMeasured = true;
+    for (const Row &row : rows) {
+        const bool measured = !row.client.values.isEmpty() && !row.baseline.values.isEmpty();
+        const double ratio = measured ? row.client.median() / row.baseline.median() : 0;
+        allMeasured = allMeasured && measured;
+        std::printf("| %s | %s | %s | %s | ≤ %.1fx %s |\n", qPrintable(row.name),
+                    qPrintable(row.client.describe(row.decimals)), qPrintable(row.baseline.describe(row.decimals)),
+                    measured ? qPrintable(QStringLiteral("%1x").arg(ratio, 0, 'f', 2)) : "–", row.target,
+                    measured ? qPrintable(verdict(ratio, row.target)) : "not measured");
+    }
+    std::printf("\n%d runs of each program, alternating; Qt %s.\n", runs, qVersion());
+    return allMeasured ? 0 : 1;
+}

@@ -1,0 +1,117 @@
+#include "proctree.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QThread>
+
+namespace proctree {
+
+namespace {
+
+QByteArray readProc(qint64 pid, const char *name)
+{
+    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(name)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The fields of /proc/PID/stat after the command name, which may itself
+// contain blanks and parentheses.
+QList<QByteArray> statFields(qint64 pid)
+{
+    const QByteArray stat = readProc(pid, "stat");
+    const int end = stat.lastIndexOf(')');
+    if (end < 0)
+        return {};
+    return stat.mid(end + 2).split(' ');
+}
+
+} // namespace
+
+QList<qint64> tree(qint64 root)
+{
+    QHash<qint64, QList<qint64>> children;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        bool numeric = false;
+        const qint64 pid = entry.toLongLong(&numeric);
+        if (!numeric)
+            continue;
+        const QList<QByteArray> fields = statFields(pid);
+        if (fields.size() > 1)
+            children[fields.at(1).toLongLong()] << pid;
+    }
+    QList<qint64> found{root};
+    for (int i = 0; i < found.size(); ++i)
+        found += children.value(found.at(i));
+    return found;
+}
+
+qint64 cpuTicks(const QList<qint64> &pids)
+{
+    qint64 total = 0;
+    for (qint64 pid : pids) {
+        const QList<QByteArray> fields = statFields(pid);
+        // utime and stime are fields 14 and 15 of the whole line.
+        if (fields.size() > 12)
+            total += fields.at(11).toLongLong() + fields.at(12).toLongLong();
+    }
+    return total;
+}
+
+qint64 pssKiB(const QList<qint64> &pids)
+{
+    qint64 total = 0;
+    for (qint64 pid : pids) {
+        const QList<QByteArray> lines = readProc(pid, "smaps_rollup").split('\n');
+        for (const QByteArray &line : lines) {
+            if (line.startsWith("Pss:")) {
+                total += line.mid(4).trimmed().split(' ').first().toLongLong();
+                break;
+            }
+        }
+    }
+    return total;
+}
+
+bool waitQuiet(qint64 root, int windowMs, int maxPercent, int timeoutMs)
+{
+    const qint64 ticksPerSecond = sysconf(_SC_CLK_TCK);
+    const qint64 allowed = ticksPerSecond * windowMs * maxPercent / (1000 * 100);
+    QElapsedTimer clock;
+    clock.start();
+    qint64 before = cpuTicks(tree(root));
+    while (clock.elapsed() < timeoutMs) {
+        QThread::msleep(static_cast<unsigned long>(windowMs));
+        const qint64 now = cpuTicks(tree(root));
+        if (now - before <= allowed)
+            return true;
+        before = now;
+    }
+    return false;
+}
+
+void killTree(qint64 root)
+{
+    const QList<qint64> pids = tree(root);
+    for (qint64 pid : pids)
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    QElapsedTimer clock;
+    clock.start();
+    for (qint64 pid : pids) {
+        // A zombie child of ours keeps its /proc entry until reaped by the
+        // caller; its state letter tells.
+        while (clock.elapsed() < 10000) {
+            const QList<QByteArray> fields = statFields(pid);
+            if (fields.isEmpty() || fields.first() == "Z")
+                break;
+            QThread::msleep(5);
+        }
+    }
+}
+
+} // namespace proctree

@@ -1,0 +1,28 @@
+// A process and everything it started, as /proc shows them.
+#ifndef BENCH_PROCTREE_H
+#define BENCH_PROCTREE_H
+
+#include <QList>
+
+namespace proctree {
+
+// |root| and every process below it.
+QList<qint64> tree(qint64 root);
+
+// CPU time used so far by |pids|, in clock ticks.
+qint64 cpuTicks(const QList<qint64> &pids);
+
+// Sum of the proportional set sizes of |pids|, in KiB; shared pages count
+// once in total, split between the processes that map them.
+qint64 pssKiB(const QList<qint64> &pids);
+
+// Waits until the tree of |root| has used less than |maxPercent| of one CPU
+// over |windowMs|; false if it never did within |timeoutMs|.
+bool waitQuiet(qint64 root, int windowMs, int maxPercent, int timeoutMs);
+
+// Kills the tree of |root| and waits until none of it is left.
+void killTree(qint64 root);
+
+} // namespace proctree
+
+#endif // BENCH_PROCTREE_H
