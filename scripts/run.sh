@@ -14,7 +14,7 @@ for arg in "$@"; do
 done
 
 bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh" "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVMP_BUILD_TESTS=OFF
+bash "$root/scripts/build.sh" "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVMP_BUILD_TESTS=OFF -DVMP_BUILD_BENCH=OFF
 
 demo_pid=
 if [ "$demo" -eq 1 ]; then
