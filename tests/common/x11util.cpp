@@ -110,6 +110,18 @@ bool isViewable(unsigned long window)
     return XGetWindowAttributes(display.get(), window, &attributes) && attributes.map_state == IsViewable;
 }
 
+QString describe(unsigned long window)
+{
+    const QRect geometry = screenGeometry(window);
+    return QStringLiteral("0x%1 %2x%3+%4+%5 %6")
+        .arg(window, 0, 16)
+        .arg(geometry.width())
+        .arg(geometry.height())
+        .arg(geometry.x())
+        .arg(geometry.y())
+        .arg(isViewable(window) ? QStringLiteral("viewable") : QStringLiteral("unviewable"));
+}
+
 QList<unsigned long> findWindows(const QString &name)
 {
     QList<unsigned long> found;

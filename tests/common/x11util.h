@@ -16,6 +16,9 @@ QRect screenGeometry(unsigned long window);
 // True when the window is mapped and all its ancestors are too.
 bool isViewable(unsigned long window);
 
+// "0x2a00005 1280x1005+0+19 viewable", for failure messages.
+QString describe(unsigned long window);
+
 // Top-level windows whose name (_NET_WM_NAME or WM_NAME) equals |name|.
 QList<unsigned long> findWindows(const QString &name);
 

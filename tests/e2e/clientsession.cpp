@@ -52,6 +52,16 @@ ClientSession::ClientSession(const QString &workDir)
 ClientSession::~ClientSession()
 {
     killAll();
+    if (QTest::currentTestFailed() && started_.isValid()) {
+        const QString output = QString::fromLocal8Bit(process_.readAll().right(8000));
+        qWarning().noquote() << "vmpclient session:" << timeline_.join(QStringLiteral(", "))
+                             << "\nthe end of its output:\n" << output;
+    }
+}
+
+void ClientSession::mark(const QString &step)
+{
+    timeline_ << QStringLiteral("%1 at %2 ms").arg(step).arg(started_.elapsed());
 }
 
 bool ClientSession::start(const QStringList &arguments)
@@ -63,6 +73,8 @@ bool ClientSession::start(const QStringList &arguments)
     env.remove(QStringLiteral("XDG_CACHE_HOME"));
     process_.setProcessEnvironment(env);
     process_.setWorkingDirectory(workDir_);
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    started_.start();
     process_.start(QStringLiteral(VMPCLIENT_PATH), arguments);
     return process_.waitForStarted(10000);
 }
@@ -80,21 +92,25 @@ QString ClientSession::homeDir() const
 unsigned long ClientSession::waitForLoginWindow(int timeoutMs)
 {
     const qint64 own = pid();
-    return waitForWindow(
+    const unsigned long window = waitForWindow(
         [own](unsigned long window) {
             return x11::windowPid(window) == own && x11::screenGeometry(window).size() == QSize(518, 221);
         },
         timeoutMs);
+    mark(window ? QStringLiteral("login window") : QStringLiteral("no login window"));
+    return window;
 }
 
 unsigned long ClientSession::waitForViewWindow(int timeoutMs)
 {
     const qint64 own = pid();
-    return waitForWindow(
+    const unsigned long window = waitForWindow(
         [own](unsigned long window) {
             return x11::windowPid(window) == own && x11::screenGeometry(window).size() != QSize(518, 221);
         },
         timeoutMs);
+    mark(window ? QStringLiteral("view window") : QStringLiteral("no view window"));
+    return window;
 }
 
 bool ClientSession::login(unsigned long loginWindow, const QString &address, const QString &user, const QString &password)
@@ -105,15 +121,19 @@ bool ClientSession::login(unsigned long loginWindow, const QString &address, con
     // A null user name keeps what the field holds (filled from "set.txt").
     if (!user.isNull() && (!user::click(loginWindow, userField.x(), userField.y()) || !user::replaceText(user)))
         return false;
-    return user::click(loginWindow, passwordField.x(), passwordField.y()) && user::replaceText(password)
+    const bool done = user::click(loginWindow, passwordField.x(), passwordField.y()) && user::replaceText(password)
         && user::click(loginWindow, loginButton.x(), loginButton.y());
+    mark(done ? QStringLiteral("login clicked") : QStringLiteral("login input failed"));
+    return done;
 }
 
 bool ClientSession::waitForExit(int timeoutMs)
 {
     if (process_.state() == QProcess::NotRunning)
         return true;
-    return process_.waitForFinished(timeoutMs);
+    const bool exited = process_.waitForFinished(timeoutMs);
+    mark(exited ? QStringLiteral("exit") : QStringLiteral("no exit"));
+    return exited;
 }
 
 void ClientSession::killAll()

@@ -1,6 +1,7 @@
 #ifndef CLIENTSESSION_H
 #define CLIENTSESSION_H
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QScopedPointer>
 #include <QTemporaryDir>
@@ -12,6 +13,8 @@ class ClientSession
 public:
     // |workDir| empty: a fresh temporary working directory.
     explicit ClientSession(const QString &workDir = QString());
+    // A failed test gets the session's timeline and the end of the
+    // program's output printed.
     ~ClientSession();
 
     bool start(const QStringList &arguments = QStringList());
@@ -36,7 +39,13 @@ public:
 
     QString readFile(const QString &name) const;
 
+    // Notes when a step of the session ended; a failed test prints the list.
+    void mark(const QString &step);
+
 private:
+
+    QElapsedTimer started_;
+    QStringList timeline_;
     QScopedPointer<QTemporaryDir> ownWorkDir_;
     QString workDir_;
     QTemporaryDir home_;
