@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "include/wrapper/cef_closure_task.h"
 #include "include/wrapper/cef_helpers.h"
 
 namespace {
@@ -45,7 +46,22 @@ QCefClientHandler::QCefClientHandler()
     : closing(false)
     , listener(nullptr)
     , mainBrowserId(0)
+    , reconnector(
+          [this](int delayMs, std::function<void()> task) {
+              // The handler stays alive until the retry has run.
+              CefRefPtr<QCefClientHandler> self(this);
+              CefPostDelayedTask(TID_UI, [self, task] { task(); }, delayMs);
+          },
+          [this](const std::string &url) {
+              if (CefRefPtr<CefBrowser> browser = GetBrowser())
+                  browser->GetMainFrame()->LoadURL(url);
+          })
 {
+}
+
+bool QCefClientHandler::isMainFrameOfMain(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame) const
+{
+    return browser && frame && browser->GetIdentifier() == mainBrowserId && frame->IsMain();
 }
 
 void QCefClientHandler::SetListener(Listener *newListener)
@@ -128,6 +144,7 @@ void QCefClientHandler::OnBeforeClose(CefRefPtr<CefBrowser> browser)
     CEF_REQUIRE_UI_THREAD();
     recoveries.erase(browser->GetIdentifier());
     if (browser->GetIdentifier() == mainBrowserId) {
+        reconnector.stop();
         CefRefPtr<CefBrowser> released;
         {
             std::lock_guard<std::mutex> guard(mainBrowserLock);
@@ -153,10 +170,29 @@ void QCefClientHandler::OnLoadError(CefRefPtr<CefBrowser> browser,
                                     const CefString &failedUrl)
 {
     CEF_REQUIRE_UI_THREAD();
-    (void)browser;
-    if (errorCode == ERR_ABORTED)
-        return;
-    frame->LoadString(CefString(errorPage(failedUrl, errorText, errorCode)), failedUrl);
+    const bool mainFrame = isMainFrameOfMain(browser, frame);
+    if (errorCode != ERR_ABORTED) {
+        // The error page is a load of its own; it does not end the retries.
+        if (mainFrame && !failedUrl.empty())
+            reconnector.expectOwnLoad();
+        frame->LoadString(CefString(errorPage(failedUrl, errorText, errorCode)), failedUrl);
+    }
+    if (mainFrame)
+        reconnector.onLoadError(errorCode, failedUrl.ToString());
+}
+
+void QCefClientHandler::OnLoadStart(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, TransitionType)
+{
+    CEF_REQUIRE_UI_THREAD();
+    if (isMainFrameOfMain(browser, frame))
+        reconnector.onLoadStart();
+}
+
+void QCefClientHandler::OnLoadEnd(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, int httpStatusCode)
+{
+    CEF_REQUIRE_UI_THREAD();
+    if (isMainFrameOfMain(browser, frame))
+        reconnector.onLoadEnd(httpStatusCode);
 }
 
 void QCefClientHandler::OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status)
@@ -172,6 +208,8 @@ void QCefClientHandler::OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser,
     if (recent.size() >= 3)
         return;
     recent.push_back(now);
+    if (browser->GetIdentifier() == mainBrowserId)
+        reconnector.expectOwnLoad();
     browser->Reload();
 }
 

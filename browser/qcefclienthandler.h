@@ -11,12 +11,15 @@
 #include <QString>
 
 #include "include/cef_client.h"
+#include "reconnector.h"
 
 class QEvent;
 
 // The engine client of the web view's browser: holds the main browser and its
 // popups, notes when the main browser is asked to close, reports creation and
-// titles to its listener and replaces a failed frame with an error page.
+// titles to its listener and replaces a failed frame with an error page. When
+// the platform is down, it brings the platform's page back on its own once the
+// platform answers again.
 //
 // Threads: the constructor, SetListener, GetBrowser and IsClosing run on the Qt
 // GUI thread; every engine callback below runs on the browser UI thread, and so
@@ -70,6 +73,8 @@ public:
     void OnBeforeClose(CefRefPtr<CefBrowser> browser) override;
 
     // CefLoadHandler methods.
+    void OnLoadStart(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, TransitionType transitionType) override;
+    void OnLoadEnd(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, int httpStatusCode) override;
     void OnLoadError(CefRefPtr<CefBrowser> browser,
                      CefRefPtr<CefFrame> frame,
                      ErrorCode errorCode,
@@ -89,6 +94,8 @@ public:
     static std::string errorPage(const CefString &failedUrl, const CefString &errorText, int errorCode);
 
 private:
+    bool isMainFrameOfMain(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame) const;
+
     // Browser UI thread only.
     std::list<CefRefPtr<CefBrowser>> popupBrowsers;
     std::atomic<bool> closing;
@@ -101,6 +108,7 @@ private:
     std::mutex listenerLock;
     // Browser UI thread only.
     int mainBrowserId;
+    Reconnector reconnector;
     // Recent recoveries of each open browser, by identifier.
     std::map<int, std::deque<std::chrono::steady_clock::time_point>> recoveries;
 

@@ -4,6 +4,7 @@
 
 #include "fakebrowser.h"
 #include "qcefclienthandler.h"
+#include "reconnector.h"
 #include "uithread.h"
 
 namespace {
@@ -52,6 +53,8 @@ private slots:
     void loadErrorShowsPageInFailedFrame_data();
     void loadErrorShowsPageInFailedFrame();
     void recoveriesCappedPerBrowser();
+    void reconnectsOnlyWhileItCanHelp_data();
+    void reconnectsOnlyWhileItCanHelp();
 };
 
 void TestQCefClientHandler::lifeCycle_data()
@@ -222,6 +225,63 @@ void TestQCefClientHandler::recoveriesCappedPerBrowser()
     QVERIFY(runOnUi([&] { handler->OnBeforeClose(popup.get()); }));
     QVERIFY(crash(popup, 1));
     QCOMPARE(popup->reloads, 4);
+}
+
+void TestQCefClientHandler::reconnectsOnlyWhileItCanHelp_data()
+{
+    // Load events as the engine reports them ("start", "error <code>",
+    // "end <status>", the handler's "own" loads, "stop"), and "fire", which
+    // runs the retries waiting by then; what the reconnector does in answer.
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("done");
+    QTest::newRow("platform down: waits double up to 30 s")
+        << "start; error -102; fire; start; error -102; fire; start; error -105; fire; start; error -118; fire;"
+           " start; error -101; fire; start; error -324"
+        << "wait 2000; load; wait 4000; load; wait 8000; load; wait 16000; load; wait 30000; load; wait 30000";
+    QTest::newRow("platform back: no more retries, the next outage starts short")
+        << "start; error -102; fire; start; end 200; fire; start; error -102"
+        << "wait 2000; load; wait 2000";
+    QTest::newRow("the error page and crash recovery are no new navigation")
+        << "start; error -102; own; start; end 200; own; start; end 200; fire"
+        << "wait 2000; load";
+    QTest::newRow("a new navigation ends the retries") << "start; error -102; start; fire" << "wait 2000";
+    QTest::newRow("aborted") << "start; error -3; fire" << "";
+    QTest::newRow("not about the connection") << "start; error -2; start; error -320; fire" << "";
+    QTest::newRow("a retry that fails otherwise ends them") << "start; error -102; fire; start; error -320; fire"
+                                                            << "wait 2000; load";
+    QTest::newRow("browser closed") << "start; error -102; stop; fire; start; error -102; fire" << "wait 2000";
+}
+
+void TestQCefClientHandler::reconnectsOnlyWhileItCanHelp()
+{
+    QFETCH(QString, steps);
+    QFETCH(QString, done);
+    const std::string address = "http://10.0.0.1/?user=a:pass=b";
+    QStringList log;
+    std::vector<std::function<void()>> waiting;
+    Reconnector reconnector(
+        [&](int delayMs, std::function<void()> task) {
+            log << QStringLiteral("wait %1").arg(delayMs);
+            waiting.push_back(std::move(task));
+        },
+        [&](const std::string &url) { log << (url == address ? QStringLiteral("load") : QStringLiteral("load elsewhere")); });
+    for (const QString &step : steps.split(QStringLiteral("; "))) {
+        const QStringList words = step.split(QLatin1Char(' '));
+        if (words.first() == QLatin1String("start"))
+            reconnector.onLoadStart();
+        else if (words.first() == QLatin1String("own"))
+            reconnector.expectOwnLoad();
+        else if (words.first() == QLatin1String("error"))
+            reconnector.onLoadError(words.at(1).toInt(), address);
+        else if (words.first() == QLatin1String("end"))
+            reconnector.onLoadEnd(words.at(1).toInt());
+        else if (words.first() == QLatin1String("stop"))
+            reconnector.stop();
+        else if (words.first() == QLatin1String("fire"))
+            for (const auto &task : std::exchange(waiting, {}))
+                task();
+    }
+    QCOMPARE(log.join(QStringLiteral("; ")), done);
 }
 
 ENGINE_TEST_MAIN(TestQCefClientHandler)

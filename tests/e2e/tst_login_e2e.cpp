@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include "clientsession.h"
+#include "devtools.h"
 #include "platformserver.h"
 #include "platformserverthread.h"
 #include "processutil.h"
@@ -24,6 +25,7 @@ private slots:
     void invalidAddressKeepsLoginWindow();
     void popupRoads_data();
     void popupRoads();
+    void reconnectsWhenThePlatformComesBack();
 
 private:
     bool requested(const QByteArray &path) const
@@ -239,6 +241,50 @@ void TestLoginEndToEnd::popupRoads()
     // The cache is free for the next start.
     QLockFile lock(QDir(session.workDir()).filePath(QStringLiteral(".cache.lock")));
     QVERIFY(lock.tryLock(0));
+}
+
+void TestLoginEndToEnd::reconnectsWhenThePlatformComesBack()
+{
+    // The platform's server is down when the user logs in.
+    const QString later = QString(address).replace(QRegularExpression(QStringLiteral("\\.1$")), QStringLiteral(".3"));
+    DevTools devTools;
+    ClientSession session;
+    session.setEnv(QStringLiteral("QTWEBENGINE_REMOTE_DEBUGGING"), devTools.address());
+    QVERIFY(session.start());
+    const unsigned long loginWindow = session.waitForLoginWindow();
+    QVERIFY(loginWindow);
+    const QString password = QStringLiteral("p#ss?w+d%20 x:pass=y");
+    QVERIFY(session.login(loginWindow, later, QStringLiteral("operator"), password));
+    QTRY_VERIFY_WITH_TIMEOUT(devTools.evaluate(QString(), QStringLiteral("document.body.innerText"))
+                                 .startsWith(QLatin1String("Failed to load URL")),
+                             30000);
+    session.mark(QStringLiteral("error page shown"));
+
+    // It comes up a moment later; the platform's page replaces the error page
+    // with no further input.
+    PlatformServerThread platform;
+    QString error;
+    QVERIFY2(platform.start(QHostAddress(later), 80, &error), qPrintable(error));
+    PlatformServer::Route page;
+    page.body = "<html><head><title>Back</title></head><body><script>fetch('/rendered');</script></body></html>";
+    platform.server()->setRoute("/", page);
+    platform.server()->setRoute("/rendered", PlatformServer::Route());
+    const auto requests = [&](const QByteArray &path) {
+        QList<QByteArray> targets;
+        for (const PlatformServer::Request &request : platform.server()->requests()) {
+            if (request.path == path)
+                targets << request.target;
+        }
+        return targets;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(!requests("/rendered").isEmpty(), 60000);
+    session.mark(QStringLiteral("platform's page shown"));
+    // The retry sent what the login sent, nothing more.
+    const QByteArray sent = "/?user=operator:pass=" + QUrl::toPercentEncoding(password);
+    QCOMPARE(requests("/"), QList<QByteArray>{sent});
+    QVERIFY(x11::requestClose(session.waitForViewWindow()));
+    QVERIFY(session.waitForExit());
+    QCOMPARE(session.process().exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestLoginEndToEnd)
