@@ -65,25 +65,18 @@ int main(int argc, char *argv[])
         server.setVideoFile(video.absoluteFilePath());
     }
 
-    if (!server.listen(address, quint16(port))) {
-        fail(QStringLiteral("cannot listen on address %1 port %2: %3")
-                 .arg(address.toString())
-                 .arg(port)
-                 .arg(server.errorString()));
-        if (server.serverError() == QAbstractSocket::SocketAccessError && port > 0 && port < 1024)
-            fail(QStringLiteral("ports below 1024 need root or the CAP_NET_BIND_SERVICE capability "
-                                "(sudo setcap cap_net_bind_service=+ep vmp-demo-platform); "
-                                "or choose another one with --port."));
-        else if (server.serverError() == QAbstractSocket::SocketAddressNotAvailableError)
-            fail(QStringLiteral("no network interface of this machine has that address."));
-        return 1;
-    }
-
+    // The query is left out because it carries the password, and whatever
+    // could steer the terminal stays escaped.
     QObject::connect(&server, &PlatformServer::requestReceived, [](const PlatformServer::Request &request) {
-        // The query is left out because it carries the password.
-        std::printf("%s %s\n", request.method.constData(), request.path.constData());
+        const QByteArray path = request.path.toPercentEncoding("/%:@!$&'()*+,;=-._~");
+        std::printf("%s %s\n", request.method.toPercentEncoding().constData(), path.constData());
         std::fflush(stdout);
     });
+
+    if (!server.listen(address, quint16(port))) {
+        fail(server.errorString() + QStringLiteral("; choose another address or port with --address and --port."));
+        return 1;
+    }
 
     // Qt may not be called from a signal handler, so the handler only raises
     // a flag, which the event loop looks at a few times a second.
