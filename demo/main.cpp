@@ -40,7 +40,10 @@ int main(int argc, char *argv[])
                                         QStringLiteral("P"), QStringLiteral("80"));
     const QCommandLineOption videoOption(QStringLiteral("video"), QStringLiteral("File served as /video.mp4."),
                                          QStringLiteral("FILE"));
-    parser.addOptions({addressOption, portOption, videoOption});
+    const QCommandLineOption streamOption(
+        QStringLiteral("stream"), QStringLiteral("Fragmented MP4 that the cameras of /cameras play, as /stream.mp4."),
+        QStringLiteral("FILE"));
+    parser.addOptions({addressOption, portOption, videoOption, streamOption});
     parser.process(app);
 
     QHostAddress address;
@@ -56,13 +59,16 @@ int main(int argc, char *argv[])
     }
 
     PlatformServer server;
-    if (parser.isSet(videoOption)) {
-        const QFileInfo video(parser.value(videoOption));
-        if (!video.isFile() || !video.isReadable()) {
-            fail(QStringLiteral("cannot read the video file '%1'.").arg(video.filePath()));
+    for (const auto &[option, setFile] : {std::make_pair(&videoOption, &PlatformServer::setVideoFile),
+                                          std::make_pair(&streamOption, &PlatformServer::setStreamFile)}) {
+        if (!parser.isSet(*option))
+            continue;
+        const QFileInfo file(parser.value(*option));
+        if (!file.isFile() || !file.isReadable()) {
+            fail(QStringLiteral("cannot read the file '%1'.").arg(file.filePath()));
             return 1;
         }
-        server.setVideoFile(video.absoluteFilePath());
+        (server.*setFile)(file.absoluteFilePath());
     }
 
     // The query is left out because it carries the password, and whatever

@@ -77,7 +77,8 @@ QByteArray builtInPage(const PlatformServer::Request &request, int *status)
             QStringLiteral("<h1 id=\"greeting\">欢迎, %1</h1>\n"
                            "<p><button id=\"popup\" onclick=\"window.open('/popup','popup','width=400,height=300')\">"
                            "打开窗口</button></p>\n"
-                           "<p><a id=\"page2\" href=\"/page2\">Page 2</a></p>\n"
+                           "<p><a id=\"page2\" href=\"/page2\">Page 2</a> <a id=\"cameras\" href=\"/cameras\">"
+                           "Cameras</a></p>\n"
                            "<video id=\"video\" controls autoplay muted loop playsinline src=\"/video.mp4\"></video>\n")
                 .arg(user.toHtmlEscaped()));
     }
@@ -91,6 +92,10 @@ QByteArray builtInPage(const PlatformServer::Request &request, int *status)
         const QUrlQuery query(QString::fromLatin1(request.query));
         const QString title = query.queryItemValue(QStringLiteral("t"), QUrl::FullyDecoded);
         return htmlPage(title, QStringLiteral("<h1>%1</h1>\n").arg(title.toHtmlEscaped()));
+    }
+    if (request.path == "/cameras") {
+        QFile page(QStringLiteral(":/pages/cameras.html"));
+        return page.open(QIODevice::ReadOnly) ? page.readAll() : QByteArray();
     }
     if (request.path == "/slow")
         return htmlPage(QStringLiteral("Slow"), QStringLiteral("<h1>Slow</h1>\n"));
@@ -223,6 +228,8 @@ PlatformServer::PlatformServer(QObject *parent)
     : QObject(parent)
     , m_http(std::make_unique<Http>(*this))
 {
+    // The pages live in this static library, which the linker would drop.
+    Q_INIT_RESOURCE(pages);
     qRegisterMetaType<PlatformServer::Request>();
 }
 
@@ -309,6 +316,12 @@ void PlatformServer::setVideoFile(const QString &path)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_files.insert("/video.mp4", path);
+}
+
+void PlatformServer::setStreamFile(const QString &path)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_files.insert("/stream.mp4", path);
 }
 
 // Runs before the answer is chosen, the only place where the library lets the

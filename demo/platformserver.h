@@ -92,9 +92,11 @@ public:
 
     // A route set here replaces the built-in page of the same path.
     void setRoute(const QByteArray &path, const Route &route);
-    // The file served as "/video.mp4", with byte ranges; an empty path means
-    // 404.
+    // The progressive MP4 served as "/video.mp4" and the fragmented MP4 the
+    // camera wall "/cameras" streams as "/stream.mp4", both with byte ranges;
+    // an empty path means 404.
     void setVideoFile(const QString &path);
+    void setStreamFile(const QString &path);
 
 signals:
     // Emitted on the server's thread that received the request.
