@@ -1,20 +1,18 @@
+#include "controlsignals.h"
 #include "platformserver.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QTimer>
 
-#include <csignal>
 #include <cstdio>
 
 namespace {
 
-volatile std::sig_atomic_t quitRequested = 0;
-
-void requestQuit(int)
+void say(const QString &message)
 {
-    quitRequested = 1;
+    std::printf("%s\n", qPrintable(message));
+    std::fflush(stdout);
 }
 
 void fail(const QString &message)
@@ -26,12 +24,18 @@ void fail(const QString &message)
 
 int main(int argc, char *argv[])
 {
+    // Before anything starts a thread, so that the signals reach only the
+    // loop at the end.
+    controlsignals::block();
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vmp-demo-platform"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Serves a stand-in for the video management platform, for demos and tests."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Serves a stand-in for the video management platform, for demos, tests and benchmarks.\n"
+        "SIGUSR1 stops serving (connections are closed and new ones refused), SIGUSR2 serves\n"
+        "again on the same address and port, SIGINT and SIGTERM end the program."));
     parser.addHelpOption();
     const QCommandLineOption addressOption(QStringLiteral("address"),
                                            QStringLiteral("IPv4 or IPv6 address to listen on (default 127.0.0.2)."),
@@ -83,21 +87,24 @@ int main(int argc, char *argv[])
         fail(server.errorString() + QStringLiteral("; choose another address or port with --address and --port."));
         return 1;
     }
+    say(QStringLiteral("Platform listening on %1").arg(server.baseUrl()));
 
-    // Qt may not be called from a signal handler, so the handler only raises
-    // a flag, which the event loop looks at a few times a second.
-    std::signal(SIGINT, requestQuit);
-    std::signal(SIGTERM, requestQuit);
-    QTimer quitPoll;
-    QObject::connect(&quitPoll, &QTimer::timeout, &app, [] {
-        if (quitRequested)
-            QCoreApplication::quit();
-    });
-    quitPoll.start(200);
-
-    std::printf("Platform listening on %s\n", qPrintable(server.baseUrl()));
-    std::fflush(stdout);
-    const int status = app.exec();
-    std::printf("Platform stopped.\n");
-    return status;
+    for (;;) {
+        switch (controlsignals::wait()) {
+        case controlsignals::Command::StopServing:
+            server.stop();
+            say(QStringLiteral("Platform stopped serving."));
+            break;
+        case controlsignals::Command::Serve:
+            if (server.listen(server.serverAddress(), server.serverPort()))
+                say(QStringLiteral("Platform listening on %1").arg(server.baseUrl()));
+            else
+                fail(server.errorString());
+            break;
+        case controlsignals::Command::Quit:
+            server.stop();
+            say(QStringLiteral("Platform stopped."));
+            return 0;
+        }
+    }
 }

@@ -1,7 +1,7 @@
 // The platform server, for what other tests and the demo rely on: the start
 // page's reading and escaping of the query, byte ranges of the video, routes
 // that misbehave on purpose and the record of requests, and the demo
-// program's bind errors.
+// program's switch and bind errors.
 #include "platformserver.h"
 #include "platformserverthread.h"
 
@@ -13,6 +13,7 @@
 
 #include <memory>
 
+#include <signal.h>
 #include <unistd.h>
 
 using Route = PlatformServer::Route;
@@ -184,6 +185,44 @@ private slots:
             server()->stop();
             QVERIFY(socket.state() == QAbstractSocket::UnconnectedState || socket.waitForDisconnected(5000));
         }
+    }
+
+    // SIGUSR1 stops the demo platform, ending what it is answering and
+    // refusing new connections; SIGUSR2 serves again on the same port.
+    void demoSwitch()
+    {
+        QProcess demo;
+        demo.start(QStringLiteral(VMP_DEMO_PROGRAM), {"--address", "127.0.0.1", "--port", "0"});
+        QByteArray line;
+        const auto waitForLine = [&](const QByteArray &start) {
+            return QTest::qWaitFor([&] {
+                while (demo.canReadLine()) {
+                    if ((line = demo.readLine().trimmed()).startsWith(start))
+                        return true;
+                }
+                return false;
+            }, 10000);
+        };
+        QVERIFY(waitForLine("Platform listening on http://127.0.0.1:"));
+        const quint16 port = line.mid(line.lastIndexOf(':') + 1).toUShort();
+        const auto pid = pid_t(demo.processId());
+
+        QElapsedTimer clock;
+        clock.start();
+        QTcpSocket slow, refused, again;
+        slow.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(slow.waitForConnected(5000) && slow.write("GET /slow HTTP/1.1\r\n\r\n") > 0);
+        QVERIFY(waitForLine("GET /slow") && pid > 0 && ::kill(pid, SIGUSR1) == 0);
+        QVERIFY(waitForLine("Platform stopped serving."));
+        QVERIFY(slow.state() == QAbstractSocket::UnconnectedState || slow.waitForDisconnected(5000));
+        QVERIFY(clock.elapsed() < PlatformServer::SlowDelayMs && !slow.readAll().startsWith("HTTP/"));
+        QCOMPARE(exchange(refused, port, "GET / HTTP/1.1\r\n\r\n"), QByteArray("not sent"));
+        QCOMPARE(refused.error(), QAbstractSocket::ConnectionRefusedError);
+
+        QVERIFY(::kill(pid, SIGUSR2) == 0 && waitForLine("Platform listening on"));
+        QVERIFY(exchange(again, port, "GET /page2 HTTP/1.1\r\nConnection: close\r\n\r\n").startsWith("HTTP/1.1 200 "));
+        demo.terminate();
+        QVERIFY(demo.waitForFinished(5000) && demo.exitCode() == 0);
     }
 
     void demoBindErrors_data()
