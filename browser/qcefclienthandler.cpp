@@ -23,6 +23,22 @@ std::string escapeHtml(const std::string &text)
     return escaped;
 }
 
+// The address with the value of "pass=" in its query, up to the end of the
+// query, replaced by six asterisks, whatever its length.
+std::string maskPassword(const std::string &url)
+{
+    const std::string::size_type query = url.find('?');
+    if (query == std::string::npos)
+        return url;
+    const std::string::size_type fragment = url.find('#', query);
+    const std::string::size_type end = fragment == std::string::npos ? url.size() : fragment;
+    const std::string::size_type key = url.find("pass=", query);
+    if (key == std::string::npos || key >= end)
+        return url;
+    const std::string::size_type value = key + 5;
+    return url.substr(0, value) + "******" + url.substr(end);
+}
+
 } // namespace
 
 QCefClientHandler::QCefClientHandler()
@@ -110,6 +126,7 @@ bool QCefClientHandler::DoClose(CefRefPtr<CefBrowser> browser)
 void QCefClientHandler::OnBeforeClose(CefRefPtr<CefBrowser> browser)
 {
     CEF_REQUIRE_UI_THREAD();
+    recoveries.erase(browser->GetIdentifier());
     if (browser->GetIdentifier() == mainBrowserId) {
         CefRefPtr<CefBrowser> released;
         {
@@ -148,19 +165,20 @@ void QCefClientHandler::OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser,
     (void)status;
     // At most three recoveries a minute: beyond that the page itself is what
     // kills its renderer, and reloading it would only loop.
+    std::deque<std::chrono::steady_clock::time_point> &recent = recoveries[browser->GetIdentifier()];
     const auto now = std::chrono::steady_clock::now();
-    while (!recoveries.empty() && now - recoveries.front() > std::chrono::minutes(1))
-        recoveries.pop_front();
-    if (recoveries.size() >= 3)
+    while (!recent.empty() && now - recent.front() > std::chrono::minutes(1))
+        recent.pop_front();
+    if (recent.size() >= 3)
         return;
-    recoveries.push_back(now);
+    recent.push_back(now);
     browser->Reload();
 }
 
 std::string QCefClientHandler::errorPage(const CefString &failedUrl, const CefString &errorText, int errorCode)
 {
     std::stringstream ss;
-    ss << "<html><body bgcolor=\"white\"><h2>Failed to load URL " << escapeHtml(failedUrl.ToString())
+    ss << "<html><body bgcolor=\"white\"><h2>Failed to load URL " << escapeHtml(maskPassword(failedUrl.ToString()))
        << " with error " << escapeHtml(errorText.ToString()) << " (" << errorCode << ").</h2></body></html>";
     return ss.str();
 }

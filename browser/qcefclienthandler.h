@@ -5,6 +5,7 @@
 #include <chrono>
 #include <deque>
 #include <list>
+#include <map>
 #include <mutex>
 
 #include <QString>
@@ -77,11 +78,14 @@ public:
 
     // CefRequestHandler methods.
     // A page whose render process died is loaded again, so that the window
-    // never stays blank; a page that keeps crashing is left alone.
+    // never stays blank; a page that keeps crashing is left alone. Each
+    // browser has its own budget, so that a popup that keeps crashing cannot
+    // use up the main page's.
     void OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status) override;
 
     // The error page shown for a failed load, as UTF-8. The address and the
-    // error text are escaped for HTML.
+    // error text are escaped for HTML, and the password in the address is
+    // shown as asterisks: the page may be on a screen that others see.
     static std::string errorPage(const CefString &failedUrl, const CefString &errorText, int errorCode);
 
 private:
@@ -97,7 +101,8 @@ private:
     std::mutex listenerLock;
     // Browser UI thread only.
     int mainBrowserId;
-    std::deque<std::chrono::steady_clock::time_point> recoveries;
+    // Recent recoveries of each open browser, by identifier.
+    std::map<int, std::deque<std::chrono::steady_clock::time_point>> recoveries;
 
     IMPLEMENT_REFCOUNTING(QCefClientHandler);
     DISALLOW_COPY_AND_ASSIGN(QCefClientHandler);

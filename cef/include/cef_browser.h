@@ -25,6 +25,10 @@ class CefBrowser : public virtual CefBaseRefCounted {
   virtual bool CanGoForward() = 0;
   virtual void GoForward() = 0;
   virtual bool IsLoading() = 0;
+  ///
+  /// Loads the current page again. After the render process died before the
+  /// page being loaded arrived, loads that page instead of the one before.
+  ///
   virtual void Reload() = 0;
   /// Reloads without using cached data.
   virtual void ReloadIgnoreCache() = 0;
@@ -63,11 +67,13 @@ class CefBrowserHost : public virtual CefBaseRefCounted {
   virtual CefRefPtr<CefBrowser> GetBrowser() = 0;
 
   ///
-  /// Starts the close sequence once (further calls while it runs do nothing):
-  /// CefLifeSpanHandler::DoClose on the browser UI thread; if that returns
-  /// false the browser's top-level window is closed, the browser goes away and
-  /// OnBeforeClose follows. With |force_close| the browser goes even when its
-  /// window refuses to close.
+  /// Starts the close sequence: CefLifeSpanHandler::DoClose on the browser UI
+  /// thread; if that returns false the browser's top-level window is closed,
+  /// the browser goes away and OnBeforeClose follows. With |force_close| the
+  /// browser goes even when its window refuses to close. A call while a close
+  /// runs only upgrades it to a forced one; once a close has been taken over
+  /// by the client or refused by the window, the next call tries again. Calls
+  /// after OnBeforeClose do nothing.
   ///
   virtual void CloseBrowser(bool force_close) = 0;
 

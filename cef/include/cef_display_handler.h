@@ -26,6 +26,25 @@ class CefDisplayHandler : public virtual CefBaseRefCounted {
   }
 
   ///
+  /// Called when a page writes to its console, with the message's severity,
+  /// the script that wrote it and its line. Return true when the message has
+  /// been dealt with. The engine keeps no log of its own, so a message that no
+  /// client takes goes nowhere.
+  ///
+  virtual bool OnConsoleMessage(CefRefPtr<CefBrowser> browser,
+                                cef_log_severity_t level,
+                                const CefString& message,
+                                const CefString& source,
+                                int line) {
+    (void)browser;
+    (void)level;
+    (void)message;
+    (void)source;
+    (void)line;
+    return false;
+  }
+
+  ///
   /// Called when the page enters or leaves HTML5 fullscreen. The engine has
   /// already made the browser's window fill the screen or restored it.
   ///

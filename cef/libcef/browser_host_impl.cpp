@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineHistory>
 #include <QWebEngineProfile>
@@ -20,10 +21,18 @@ namespace {
 typedef cef_termination_status_t TerminationStatus;
 
 // Reads the error name that the engine's own error page shows. It runs in an
-// isolated world so that page scripts cannot interfere with it.
+// isolated world so that page scripts cannot interfere with it, and only the
+// engine's error page counts: an ordinary page may well have an element of
+// that class.
 const char kReadErrorCodeScript[] =
-    "(function(){var e=document.querySelector('.error-code');"
+    "(function(){if(location.protocol!=='chrome-error:')return '';"
+    "var e=document.querySelector('.error-code');"
     "return e?e.textContent.trim():'';})()";
+
+// The error page answers within milliseconds; one that has not answered by
+// then has lost its renderer or its frame, and the events held back behind
+// the error must not wait for it.
+constexpr int kErrorReadTimeoutMs = 3000;
 
 void ApplyState(QWebEngineSettings* target, QWebEngineSettings::WebAttribute attribute, cef_state_t state) {
   if (state == STATE_ENABLED)
@@ -60,6 +69,7 @@ QString CefBrowserHostImpl::CurrentUrl() const {
 }
 
 void CefBrowserHostImpl::WithView(std::function<void(QWebEngineView*, cef::EnginePage*)> action) {
+  CEF_REQUIRE_GUI_THREAD();
   if (view_ && page_)
     action(view_, page_);
 }
@@ -79,12 +89,26 @@ void CefBrowserHostImpl::GoForward() {
 }
 
 void CefBrowserHostImpl::Reload() {
-  ON_GUI_THREAD([](QWebEngineView*, cef::EnginePage* page) { page->triggerAction(QWebEnginePage::Reload); });
+  CefRefPtr<CefBrowserHostImpl> self = this;
+  cef::Context::PostGuiTask([self] { self->ReloadNow(QWebEnginePage::Reload); });
 }
 
 void CefBrowserHostImpl::ReloadIgnoreCache() {
-  ON_GUI_THREAD(
-      [](QWebEngineView*, cef::EnginePage* page) { page->triggerAction(QWebEnginePage::ReloadAndBypassCache); });
+  CefRefPtr<CefBrowserHostImpl> self = this;
+  cef::Context::PostGuiTask([self] { self->ReloadNow(QWebEnginePage::ReloadAndBypassCache); });
+}
+
+void CefBrowserHostImpl::ReloadNow(QWebEnginePage::WebAction action) {
+  WithView([&](QWebEngineView*, cef::EnginePage* page) {
+    // A renderer that died before the page it was loading arrived leaves the
+    // page before as the current one, often the blank start page; the page
+    // that was asked for is loaded instead, so that the browser ends up where
+    // it was going.
+    if (renderer_gone_ && !interrupted_url_.isEmpty())
+      page->load(interrupted_url_);
+    else
+      page->triggerAction(action);
+  });
 }
 
 void CefBrowserHostImpl::StopLoad() {
@@ -123,7 +147,10 @@ void CefBrowserHostImpl::LoadStringNow(const QString& content, const QString& ur
 }
 
 void CefBrowserHostImpl::Deliver(std::function<void()> callback) {
-  if (awaiting_error_) {
+  CEF_REQUIRE_GUI_THREAD();
+  if (closed_)
+    return;
+  if (pending_error_) {
     deferred_.push_back(std::move(callback));
     return;
   }
@@ -133,16 +160,18 @@ void CefBrowserHostImpl::Deliver(std::function<void()> callback) {
 cef::EnginePage* CefBrowserHostImpl::CreateView(QWidget* parent,
                                                 const CefRect& bounds,
                                                 const CefBrowserSettings& settings,
-                                                const QUrl& url) {
+                                                const QUrl& url,
+                                                QWidget* owner) {
+  CEF_REQUIRE_GUI_THREAD();
   cef::Context* context = cef::Context::Get();
   QWidget* host = parent;
   cef::BrowserWindow* window = nullptr;
   if (!host) {
     CefRefPtr<CefBrowserHostImpl> self = this;
-    window = new cef::BrowserWindow([self] {
+    window = new cef::BrowserWindow(owner, [self] {
       // A window closed by the user runs the close sequence first, which
       // closes the window again once the client has agreed.
-      if (self->close_started_.load() || !cef::Context::Initialized())
+      if (self->window_closing_ || !cef::Context::Initialized())
         return true;
       self->CloseBrowser(false);
       return false;
@@ -220,6 +249,10 @@ void CefBrowserHostImpl::ConnectPage() {
     });
   });
   QObject::connect(page, &QWebEnginePage::loadStarted, page, [self] {
+    // A new load supersedes a failed one whose error is still being read.
+    self->EndErrorRead(QString(), ERR_ABORTED);
+    self->renderer_gone_ = false;
+    self->interrupted_url_.clear();
     self->is_loading_ = true;
     self->UpdateNavigationState();
     const bool back = self->can_go_back_;
@@ -236,6 +269,13 @@ void CefBrowserHostImpl::ConnectPage() {
                    [self](QWebEnginePage::RenderProcessTerminationStatus status, int) {
                      if (status == QWebEnginePage::NormalTerminationStatus)
                        return;
+                     // A dead renderer answers no error read.
+                     self->EndErrorRead(QString(), ERR_ABORTED);
+                     self->renderer_gone_ = true;
+                     // A navigation that had not arrived yet is lost with the
+                     // renderer; remember where it was going.
+                     const QUrl requested = self->page_->requestedUrl();
+                     self->interrupted_url_ = requested != self->page_->url() ? requested : QUrl();
                      self->is_loading_ = false;
                      TerminationStatus reported = TS_ABNORMAL_TERMINATION;
                      if (status == QWebEnginePage::CrashedTerminationStatus)
@@ -248,6 +288,13 @@ void CefBrowserHostImpl::ConnectPage() {
                      });
                    });
   QObject::connect(page, &QWebEnginePage::windowCloseRequested, page, [self] { self->CloseBrowser(false); });
+  QObject::connect(page, &cef::EnginePage::consoleMessage, page,
+                   [self](cef_log_severity_t level, const QString& message, const QString& source, int line) {
+                     self->Deliver([self, level, message, source, line] {
+                       if (CefRefPtr<CefDisplayHandler> handler = self->client_->GetDisplayHandler())
+                         handler->OnConsoleMessage(self.get(), level, CefString(message), CefString(source), line);
+                     });
+                   });
   QObject::connect(page, &QWebEnginePage::fullScreenRequested, page,
                    [self](QWebEngineFullScreenRequest request) {
                      request.accept();
@@ -274,51 +321,72 @@ void CefBrowserHostImpl::OnLoadFinished(bool ok) {
   const bool back = can_go_back_;
   const bool forward = can_go_forward_;
   CefRefPtr<CefBrowserHostImpl> self = this;
-  auto finish = [self, back, forward](int http_status) {
-    if (CefRefPtr<CefLoadHandler> handler = self->client_->GetLoadHandler()) {
-      handler->OnLoadEnd(self.get(), self->GetMainFrame(), http_status);
-      handler->OnLoadingStateChange(self.get(), false, back, forward);
-    }
-  };
   if (ok) {
     has_document_ = true;
-    Deliver([finish] { finish(200); });
+    Deliver([self, back, forward] {
+      if (CefRefPtr<CefLoadHandler> handler = self->client_->GetLoadHandler()) {
+        handler->OnLoadEnd(self.get(), self->GetMainFrame(), 200);
+        handler->OnLoadingStateChange(self.get(), false, back, forward);
+      }
+    });
     return;
   }
 
-  // The engine names the error only on its own error page, so read it from
-  // there; events that follow wait until the error has been delivered.
-  const bool stopped = stop_requested_;
-  stop_requested_ = false;
-  const QString requested = page_->requestedUrl().toString();
-  awaiting_error_ = true;
+  // The engine names the error only on its own error page, so it is read from
+  // there; events that follow wait until the error has been delivered. The
+  // addresses are taken now: by the time the page answers, another load may
+  // have changed them.
+  EndErrorRead(QString(), ERR_ABORTED);
+  const int serial = ++error_serial_;
+  pending_error_.reset(
+      new PendingError{serial, page_->url().toString(), page_->requestedUrl().toString(), back, forward});
+  // A stopped load, or one whose renderer has died, has no error page to ask.
+  if (stop_requested_ || renderer_gone_) {
+    stop_requested_ = false;
+    EndErrorRead(QString(), ERR_ABORTED);
+    return;
+  }
   page_->runJavaScript(QString::fromLatin1(kReadErrorCodeScript), QWebEngineScript::ApplicationWorld,
-                       [self, stopped, requested, finish](const QVariant& result) {
-                         const QString name = result.toString().trimmed();
-                         int code = ERR_ABORTED;
-                         QString text = QStringLiteral("ERR_ABORTED");
-                         QString failed = requested;
-                         if (!stopped && !name.isEmpty()) {
-                           code = cef::NetErrorFromName(name);
-                           text = name;
-                           if (code == ERR_NONE)
-                             code = ERR_FAILED;
-                           if (self->page_ && !self->page_->url().isEmpty())
-                             failed = self->page_->url().toString();
-                         }
-                         self->awaiting_error_ = false;
-                         self->Deliver([self, code, text, failed, finish] {
-                           if (CefRefPtr<CefLoadHandler> handler = self->client_->GetLoadHandler()) {
-                             handler->OnLoadError(self.get(), self->GetMainFrame(), static_cast<cef_errorcode_t>(code),
-                                                  CefString(text), CefString(failed));
-                           }
-                           finish(0);
-                         });
-                         std::vector<std::function<void()>> deferred;
-                         deferred.swap(self->deferred_);
-                         for (auto& callback : deferred)
-                           self->Deliver(std::move(callback));
+                       [self, serial](const QVariant& result) {
+                         // A late answer, for a read that has ended, is dropped.
+                         if (self->pending_error_ && self->pending_error_->serial == serial)
+                           self->EndErrorRead(result.toString().trimmed(), ERR_ABORTED);
                        });
+  // The load failed, but why stays unknown.
+  QTimer::singleShot(kErrorReadTimeoutMs, page_.data(), [self, serial] {
+    if (self->pending_error_ && self->pending_error_->serial == serial)
+      self->EndErrorRead(QString(), ERR_FAILED);
+  });
+}
+
+void CefBrowserHostImpl::EndErrorRead(const QString& name, int fallback_code) {
+  std::unique_ptr<PendingError> error = std::move(pending_error_);
+  if (!error)
+    return;
+  int code = fallback_code;
+  QString failed = error->requested_url;
+  if (!name.isEmpty()) {
+    code = cef::NetErrorFromName(name);
+    if (code == ERR_NONE)
+      code = ERR_FAILED;
+    failed = error->failed_url.isEmpty() ? error->requested_url : error->failed_url;
+  }
+  const QString text = name.isEmpty() ? cef::NetErrorToName(code) : name;
+  const bool back = error->can_go_back;
+  const bool forward = error->can_go_forward;
+  CefRefPtr<CefBrowserHostImpl> self = this;
+  Deliver([self, code, text, failed, back, forward] {
+    if (CefRefPtr<CefLoadHandler> handler = self->client_->GetLoadHandler()) {
+      handler->OnLoadError(self.get(), self->GetMainFrame(), static_cast<cef_errorcode_t>(code), CefString(text),
+                           CefString(failed));
+      handler->OnLoadEnd(self.get(), self->GetMainFrame(), 0);
+      handler->OnLoadingStateChange(self.get(), false, back, forward);
+    }
+  });
+  std::vector<std::function<void()>> deferred;
+  deferred.swap(deferred_);
+  for (auto& callback : deferred)
+    Deliver(std::move(callback));
 }
 
 void CefBrowserHostImpl::SetFullscreen(bool on) {
@@ -344,32 +412,59 @@ void CefBrowserHostImpl::SetFullscreen(bool on) {
 }
 
 void CefBrowserHostImpl::CloseBrowser(bool force_close) {
-  if (close_started_.exchange(true))
+  if (closed_)
+    return;
+  // A forced close upgrades one that is already running.
+  if (force_close)
+    force_close_ = true;
+  if (close_pending_.exchange(true))
     return;
   CefRefPtr<CefBrowserHostImpl> self = this;
-  const bool posted = cef::Context::PostUiTask([self, force_close] {
+  const bool posted = cef::Context::PostUiTask([self] {
+    // Gone meanwhile, with its parent window: OnBeforeClose has been told.
+    if (self->closed_) {
+      self->close_pending_ = false;
+      return;
+    }
     bool handled = false;
     if (CefRefPtr<CefLifeSpanHandler> handler = self->client_->GetLifeSpanHandler())
       handled = handler->DoClose(self.get());
-    if (!handled)
-      cef::Context::PostGuiTask([self, force_close] { self->CloseWindowNow(force_close); });
+    if (handled) {
+      // The client closes the window itself; a later close asks again.
+      self->force_close_ = false;
+      self->close_pending_ = false;
+      return;
+    }
+    if (!cef::Context::PostGuiTask([self] { self->CloseWindowNow(); }))
+      self->close_pending_ = false;
   });
   if (!posted)
-    close_started_ = false;
+    close_pending_ = false;
 }
 
-void CefBrowserHostImpl::CloseWindowNow(bool force_close) {
-  if (!view_)
+void CefBrowserHostImpl::CloseWindowNow() {
+  CEF_REQUIRE_GUI_THREAD();
+  if (!view_ || closed_) {
+    close_pending_ = false;
     return;
+  }
   // A top-level window that accepted the close is gone for the user, as a
   // closed native window is; the browser goes with it even when the window
   // object itself lives on hidden.
   QWidget* window = view_->window();
-  if (window->close() || force_close)
+  window_closing_ = true;
+  const bool accepted = window->close();
+  window_closing_ = false;
+  if (accepted || force_close_) {
     DestroyNow();
+    return;
+  }
+  // The window stays; the next CloseBrowser tries again.
+  close_pending_ = false;
 }
 
 void CefBrowserHostImpl::DestroyNow() {
+  CEF_REQUIRE_GUI_THREAD();
   if (own_window_)
     delete own_window_.data();
   else if (view_)
@@ -377,18 +472,18 @@ void CefBrowserHostImpl::DestroyNow() {
 }
 
 void CefBrowserHostImpl::OnViewDestroyed() {
+  CEF_REQUIRE_GUI_THREAD();
   if (closed_)
     return;
-  closed_ = true;
   window_handle_ = 0;
-  // Events held back for a pending error go first; OnBeforeClose is last.
-  awaiting_error_ = false;
-  std::vector<std::function<void()>> deferred;
-  deferred.swap(deferred_);
-  for (auto& callback : deferred)
-    Deliver(std::move(callback));
+  // Events held back for a pending error go first; OnBeforeClose is last,
+  // and nothing is delivered after it, also not the engine's late answers
+  // for the page that is going.
+  EndErrorRead(QString(), ERR_ABORTED);
+  closed_ = true;
+  close_pending_ = false;
   CefRefPtr<CefBrowserHostImpl> self = this;
-  Deliver([self] {
+  cef::Context::PostUiTask([self] {
     if (CefRefPtr<CefLifeSpanHandler> handler = self->client_->GetLifeSpanHandler())
       handler->OnBeforeClose(self.get());
   });

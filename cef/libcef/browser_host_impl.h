@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -59,10 +60,15 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
   ///
   /// Creates the engine view as a child of |parent| at |bounds|, or in a
   /// top-level window of its own when |parent| is null, and starts loading
-  /// |url|. Returns the page for a popup request of the engine.
+  /// |url|. A window of its own belongs to |owner|, the opener's window, when
+  /// there is one: it goes when the owner goes and never keeps the
+  /// application running. Returns the page for a popup request of the engine.
   ///
-  cef::EnginePage* CreateView(QWidget* parent, const CefRect& bounds, const CefBrowserSettings& settings,
-                              const QUrl& url);
+  cef::EnginePage* CreateView(QWidget* parent,
+                              const CefRect& bounds,
+                              const CefBrowserSettings& settings,
+                              const QUrl& url,
+                              QWidget* owner = nullptr);
   /// Destroys the engine view now; OnBeforeClose follows.
   void DestroyNow();
   QWebEngineView* view() const { return view_; }
@@ -71,18 +77,36 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
   void LoadURLNow(const QString& url);
   void LoadStringNow(const QString& content, const QString& url);
 
+  ///
   /// Hands |callback| to the browser UI thread behind every event reported
-  /// before it.
+  /// before it. Dropped once OnBeforeClose has been handed over.
+  ///
   void Deliver(std::function<void()> callback);
 
  private:
+  // A failed load whose error the engine's error page is being asked for.
+  struct PendingError {
+    int serial;
+    QString failed_url;     // the address that failed, as the page shows it
+    QString requested_url;  // the address asked for, for a load that was aborted
+    bool can_go_back;
+    bool can_go_forward;
+  };
+
   ~CefBrowserHostImpl() override;
 
   void ConnectPage();
   void UpdateNavigationState();
+  void ReloadNow(QWebEnginePage::WebAction action);
   void OnLoadFinished(bool ok);
+  ///
+  /// Ends the pending error read and delivers the error, then the events held
+  /// back behind it. |name| is what the error page said; without a name the
+  /// load counts as |fallback_code|.
+  ///
+  void EndErrorRead(const QString& name, int fallback_code);
   void OnViewDestroyed();
-  void CloseWindowNow(bool force_close);
+  void CloseWindowNow();
   void SetFullscreen(bool on);
 
   const int id_;
@@ -95,7 +119,12 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
   std::atomic<bool> can_go_forward_{false};
   std::atomic<bool> is_loading_{false};
   std::atomic<bool> has_document_{false};
-  std::atomic<bool> close_started_{false};
+  // A close sequence is running: DoClose asked or the window being closed.
+  std::atomic<bool> close_pending_{false};
+  // The running close goes ahead even when the window refuses.
+  std::atomic<bool> force_close_{false};
+  // OnBeforeClose has been handed over; nothing more reaches the client.
+  std::atomic<bool> closed_{false};
 
   mutable std::mutex url_lock_;
   QString url_;
@@ -105,8 +134,13 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
   QPointer<cef::EnginePage> page_;
   QPointer<QWidget> own_window_;  // the top-level window of a popup
   bool stop_requested_ = false;
-  bool awaiting_error_ = false;
-  bool closed_ = false;
+  bool window_closing_ = false;
+  // The render process died and no load has started since.
+  bool renderer_gone_ = false;
+  // Where a navigation was going when its renderer died before it arrived.
+  QUrl interrupted_url_;
+  int error_serial_ = 0;
+  std::unique_ptr<PendingError> pending_error_;
   std::vector<std::function<void()>> deferred_;
   Qt::WindowStates state_before_fullscreen_ = Qt::WindowNoState;
 

@@ -5,11 +5,13 @@
 
 namespace cef {
 
-BrowserWindow::BrowserWindow(std::function<bool()> close_requested)
-    : QWidget(nullptr), close_requested_(std::move(close_requested)) {
+BrowserWindow::BrowserWindow(QWidget* owner, std::function<bool()> close_requested)
+    : QWidget(owner, Qt::Window), close_requested_(std::move(close_requested)) {
   setAttribute(Qt::WA_DeleteOnClose);
   setAttribute(Qt::WA_QuitOnClose, false);
   resize(800, 600);
+  if (owner)
+    owner->installEventFilter(this);
 }
 
 void BrowserWindow::SetContent(QWidget* content) {
@@ -28,6 +30,21 @@ void BrowserWindow::closeEvent(QCloseEvent* event) {
     event->accept();
   else
     event->ignore();
+}
+
+}  // namespace cef
+
+namespace cef {
+
+bool BrowserWindow::eventFilter(QObject* watched, QEvent* event) {
+  // Qt decides whether to quit right after hiding the window that closes,
+  // and any window still visible then, the engine's own hidden helper
+  // windows of an open popup included, keeps the application running for
+  // good. So an owned window hides at once with its owner. A spontaneous
+  // hide is the owner being minimized, which leaves it alone.
+  if (watched == parentWidget() && event->type() == QEvent::Hide && !event->spontaneous())
+    hide();
+  return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace cef

@@ -17,13 +17,19 @@ namespace cef {
 ///
 class BrowserWindow : public QWidget {
  public:
-  /// |close_requested| decides whether a close may go ahead now.
-  explicit BrowserWindow(std::function<bool()> close_requested);
+  ///
+  /// |owner| is the window that opened it, or null. An owned window is
+  /// hidden when its owner is closed or hidden and deleted with it, as the
+  /// windows of a closed application go. |close_requested| decides whether a
+  /// close may go ahead now.
+  ///
+  BrowserWindow(QWidget* owner, std::function<bool()> close_requested);
   void SetContent(QWidget* content);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   std::function<bool()> close_requested_;

@@ -253,6 +253,7 @@ bool Context::Start(const CefMainArgs& args, const CefSettings& settings, CefRef
 }
 
 QWebEngineProfile* Context::Profile() {
+  CEF_REQUIRE_GUI_THREAD();
   if (profile_)
     return profile_;
   QWebEngineProfile* profile = nullptr;
@@ -280,10 +281,12 @@ QWebEngineProfile* Context::Profile() {
 }
 
 void Context::RegisterBrowser(CefRefPtr<CefBrowserHostImpl> browser) {
+  CEF_REQUIRE_GUI_THREAD();
   browsers_[browser->GetIdentifier()] = browser;
 }
 
 CefRefPtr<CefBrowserHostImpl> Context::UnregisterBrowser(int id) {
+  CEF_REQUIRE_GUI_THREAD();
   const auto it = browsers_.find(id);
   if (it == browsers_.end())
     return nullptr;
@@ -293,11 +296,13 @@ CefRefPtr<CefBrowserHostImpl> Context::UnregisterBrowser(int id) {
 }
 
 CefRefPtr<CefBrowserHostImpl> Context::GetBrowser(int id) const {
+  CEF_REQUIRE_GUI_THREAD();
   const auto it = browsers_.find(id);
   return it == browsers_.end() ? nullptr : it->second;
 }
 
 void Context::Shutdown() {
+  CEF_REQUIRE_GUI_THREAD();
   // Every browser still open goes now; destroying its engine view delivers
   // its OnBeforeClose to the UI thread.
   while (!browsers_.empty()) {

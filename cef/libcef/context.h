@@ -5,6 +5,7 @@
 #define CEF_LIBCEF_CONTEXT_H_
 #pragma once
 
+#include <cassert>
 #include <functional>
 #include <map>
 #include <memory>
@@ -74,5 +75,12 @@ int NextBrowserId();
 void RunAfterFirstFrames(std::function<void()> task);
 
 }  // namespace cef
+
+/// Asserts, in debug builds, that the caller runs on the Qt GUI thread.
+#ifdef NDEBUG
+#define CEF_REQUIRE_GUI_THREAD() ((void)0)
+#else
+#define CEF_REQUIRE_GUI_THREAD() assert(cef::Context::CurrentlyOnGui())
+#endif
 
 #endif  // CEF_LIBCEF_CONTEXT_H_

@@ -46,10 +46,22 @@ QWebEnginePage* EnginePage::createWindow(WebWindowType type) {
   if (!context)
     return nullptr;
   // A page's window.open gets a popup browser in a window of its own, with
-  // the opener's client.
+  // the opener's client, owned by the opener's window.
   CefRefPtr<CefBrowserHostImpl> popup = new CefBrowserHostImpl(NextBrowserId(), true, client_);
-  EnginePage* page = popup->CreateView(nullptr, CefRect(), CefBrowserSettings(), QUrl());
-  return page;
+  QWidget* opener = view() ? view()->window() : nullptr;
+  return popup->CreateView(nullptr, CefRect(), CefBrowserSettings(), QUrl(), opener);
+}
+
+void EnginePage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
+                                          const QString& message,
+                                          int line,
+                                          const QString& source) {
+  cef_log_severity_t severity = LOGSEVERITY_INFO;
+  if (level == WarningMessageLevel)
+    severity = LOGSEVERITY_WARNING;
+  else if (level == ErrorMessageLevel)
+    severity = LOGSEVERITY_ERROR;
+  emit consoleMessage(severity, message, source, line);
 }
 
 }  // namespace cef

@@ -8,6 +8,7 @@
 #include <QWebEnginePage>
 
 #include "include/cef_client.h"
+#include "include/internal/cef_types.h"
 
 namespace cef {
 
@@ -21,9 +22,17 @@ class EnginePage : public QWebEnginePage {
   /// fullscreen, as in Chrome; null once the page has left it.
   void SetFullscreenView(QWidget* view);
 
+ signals:
+  /// A message the page wrote to its console; it goes nowhere else.
+  void consoleMessage(cef_log_severity_t level, const QString& message, const QString& source, int line);
+
  protected:
   QWebEnginePage* createWindow(WebWindowType type) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
+                                const QString& message,
+                                int line,
+                                const QString& source) override;
 
  private:
   CefRefPtr<CefClient> client_;

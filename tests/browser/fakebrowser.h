@@ -56,7 +56,9 @@ public:
     bool HasDocument() override { return true; }
     void GoBack() override {}
     void GoForward() override {}
-    void Reload() override {}
+    // Asked for on the browser UI thread; read once those calls have returned.
+    int reloads = 0;
+    void Reload() override { ++reloads; }
     void ReloadIgnoreCache() override {}
     void StopLoad() override {}
     void CloseBrowser(bool) override {}

@@ -51,6 +51,7 @@ private slots:
     void beforeCloseRemovesOnlyThatBrowser();
     void loadErrorShowsPageInFailedFrame_data();
     void loadErrorShowsPageInFailedFrame();
+    void recoveriesCappedPerBrowser();
 };
 
 void TestQCefClientHandler::lifeCycle_data()
@@ -162,6 +163,17 @@ void TestQCefClientHandler::loadErrorShowsPageInFailedFrame_data()
         << -105 << QStringLiteral("ERR_NAME_NOT_RESOLVED") << QString()
         << QByteArray("<html><body bgcolor=\"white\"><h2>Failed to load URL  with error "
                       "ERR_NAME_NOT_RESOLVED (-105).</h2></body></html>");
+    // Was: the password of a failed login was shown in large type.
+    QTest::newRow("password in the query")
+        << -102 << QStringLiteral("ERR_CONNECTION_REFUSED")
+        << QStringLiteral("http://10.0.0.1/?user=%E5%BC%A0:pass=S3cr%23t%26x#top")
+        << QByteArray("<html><body bgcolor=\"white\"><h2>Failed to load URL "
+                      "http://10.0.0.1/?user=%E5%BC%A0:pass=******#top with error "
+                      "ERR_CONNECTION_REFUSED (-102).</h2></body></html>");
+    QTest::newRow("empty password, \"pass=\" only in the path")
+        << -102 << QStringLiteral("ERR_CONNECTION_REFUSED") << QStringLiteral("http://h/pass=1/?user=a:pass=")
+        << QByteArray("<html><body bgcolor=\"white\"><h2>Failed to load URL http://h/pass=1/?user=a:pass=****** "
+                      "with error ERR_CONNECTION_REFUSED (-102).</h2></body></html>");
     QTest::newRow("-3, aborted") << -3 << QStringLiteral("ERR_ABORTED") << QStringLiteral("http://a.test/") << QByteArray();
 }
 
@@ -183,6 +195,33 @@ void TestQCefClientHandler::loadErrorShowsPageInFailedFrame()
         // Shown under the address exactly as it failed, unescaped.
         QCOMPARE(failed->loads.first().second, failedUrl);
     }
+}
+
+void TestQCefClientHandler::recoveriesCappedPerBrowser()
+{
+    CefRefPtr<QCefClientHandler> handler = new QCefClientHandler();
+    CefRefPtr<FakeBrowser> main = new FakeBrowser(1, false);
+    CefRefPtr<FakeBrowser> popup = new FakeBrowser(2, true);
+    const auto crash = [&](CefRefPtr<FakeBrowser> browser, int times) {
+        return runOnUi([&] {
+            for (int i = 0; i < times; ++i)
+                handler->OnRenderProcessTerminated(browser.get(), TS_PROCESS_CRASHED);
+        });
+    };
+    QVERIFY(runOnUi([&] {
+        handler->OnAfterCreated(main.get());
+        handler->OnAfterCreated(popup.get());
+    }));
+    // A page that keeps killing its renderer is reloaded three times, not in
+    // a loop; a popup doing so leaves the main page's recoveries alone.
+    QVERIFY(crash(popup, 5));
+    QCOMPARE(popup->reloads, 3);
+    QVERIFY(crash(main, 4));
+    QCOMPARE(main->reloads, 3);
+    // A browser opened anew starts with a fresh budget.
+    QVERIFY(runOnUi([&] { handler->OnBeforeClose(popup.get()); }));
+    QVERIFY(crash(popup, 1));
+    QCOMPARE(popup->reloads, 4);
 }
 
 ENGINE_TEST_MAIN(TestQCefClientHandler)

@@ -1,4 +1,7 @@
 // The engine layer's browsers against the real engine and a loopback server.
+#include <signal.h>
+
+#include <functional>
 #include <memory>
 
 #include <QTcpServer>
@@ -7,6 +10,9 @@
 
 #include "enginetestmain.h"
 #include "include/cef_browser.h"
+#include "include/wrapper/cef_closure_task.h"
+#include "libcef/browser_host_impl.h"
+#include "libcef/context.h"
 #include "platformserverthread.h"
 #include "platformserver.h"
 #include "recordingclient.h"
@@ -29,6 +35,17 @@ private slots:
     void stopLoadReportsAborted();
     void loadStringShowsContentUnderUrl();
     void deletedParentDeliversBeforeClose();
+    void pendingErrorReadEnds_data();
+    void pendingErrorReadEnds();
+    void nothingAfterBeforeClose_data();
+    void nothingAfterBeforeClose();
+    void closeAfterBrowserIsGoneIsIgnored_data();
+    void closeAfterBrowserIsGoneIsIgnored();
+    void closeTriesAgainAndForceUpgrades_data();
+    void closeTriesAgainAndForceUpgrades();
+    void failedLoadsKeepTheirOwnCodes_data();
+    void failedLoadsKeepTheirOwnCodes();
+    void consoleGoesToTheClient();
 
 private:
     struct Browser
@@ -47,6 +64,13 @@ private:
     Browser create(const QString &url, bool show = true, const CefRect &rect = CefRect(0, 0, 320, 240));
     QString url(const QString &path) const { return server.server()->baseUrl() + path; }
     static quint16 closedPort();
+    // The engine page that shows |browser|.
+    static QWebEnginePage *pageOf(CefRefPtr<CefBrowser> browser);
+    // Runs |action| once, right after the layer has seen the next failed load
+    // of |browser|.
+    void onNextFailure(CefRefPtr<CefBrowser> browser, std::function<void()> action);
+    // Waits until every callback the layer has posted so far has run.
+    static bool settleUiThread(RecordingClient *client);
 
     PlatformServerThread server;
 };
@@ -287,6 +311,297 @@ void TestCefBrowser::deletedParentDeliversBeforeClose()
     QTRY_COMPARE(b.client->events("before-close").size(), 1);
     QVERIFY(b.client->events("do-close").isEmpty());
     QCOMPARE(b.browser->GetHost()->GetWindowHandle(), CefWindowHandle(0));
+}
+
+QWebEnginePage *TestCefBrowser::pageOf(CefRefPtr<CefBrowser> browser)
+{
+    const CefRefPtr<CefBrowserHostImpl> impl = cef::Context::Get()->GetBrowser(browser->GetIdentifier());
+    return impl && impl->view() ? impl->view()->page() : nullptr;
+}
+
+void TestCefBrowser::onNextFailure(CefRefPtr<CefBrowser> browser, std::function<void()> action)
+{
+    QWebEnginePage *page = pageOf(browser);
+    QVERIFY(page);
+    // Connected after the layer's own slot, which runs first.
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(page, &QWebEnginePage::loadFinished, this, [connection, action](bool ok) {
+        if (ok)
+            return;
+        disconnect(*connection);
+        action();
+    });
+}
+
+bool TestCefBrowser::settleUiThread(RecordingClient *client)
+{
+    static int serial = 0;
+    const QString marker = QStringLiteral("marker %1").arg(++serial);
+    CefRefPtr<RecordingClient> keep = client;
+    if (!CefPostTask(TID_UI, [keep, marker] { keep->record(marker); }))
+        return false;
+    return QTest::qWaitFor([client, marker] { return client->events().contains(marker); }, 20000);
+}
+
+void TestCefBrowser::pendingErrorReadEnds_data()
+{
+    QTest::addColumn<QString>("what");
+    // Was: every later callback of the browser waited for an answer that a
+    // dead renderer never gives; crash recovery stopped with them.
+    QTest::newRow("renderer killed") << QStringLiteral("kill");
+    QTest::newRow("renderer not answering") << QStringLiteral("stop");
+    QTest::newRow("browser closed") << QStringLiteral("close");
+}
+
+void TestCefBrowser::pendingErrorReadEnds()
+{
+    QFETCH(QString, what);
+    Browser b = create(QStringLiteral("about:blank"));
+    QVERIFY(b.browser);
+    QTRY_VERIFY_WITH_TIMEOUT(!b.browser->IsLoading(), 20000);
+    QWebEnginePage *page = pageOf(b.browser);
+    qint64 renderer = 0;
+    onNextFailure(b.browser, [&] {
+        renderer = page->renderProcessPid();
+        if (what == QLatin1String("kill"))
+            ::kill(pid_t(renderer), SIGKILL);
+        else if (what == QLatin1String("stop"))
+            ::kill(pid_t(renderer), SIGSTOP);
+        else
+            b.host.reset();
+    });
+    b.client->clear();
+    b.browser->GetMainFrame()->LoadURL(QStringLiteral("http://127.0.0.1:%1/").arg(closedPort()));
+
+    if (what == QLatin1String("close")) {
+        QTRY_COMPARE_WITH_TIMEOUT(b.client->events("before-close").size(), 1, 20000);
+        QVERIFY(settleUiThread(b.client.get()));
+        const QStringList events = b.client->events();
+        QCOMPARE(events.at(events.size() - 2), QStringLiteral("before-close %1").arg(b.browser->GetIdentifier()));
+        return;
+    }
+    // The failure is told, and everything after it flows again.
+    QTRY_COMPARE_WITH_TIMEOUT(b.client->loadErrors().size(), 1, 20000);
+    QVERIFY(renderer > 0);
+    if (what == QLatin1String("stop"))
+        ::kill(pid_t(renderer), SIGCONT);
+    else
+        QTRY_COMPARE_WITH_TIMEOUT(b.client->events("terminated").size(), 1, 20000);
+    b.browser->GetMainFrame()->LoadURL(url("/title?t=Again"));
+    QTRY_VERIFY_WITH_TIMEOUT(!b.client->events("title").filter("Again").isEmpty(), 20000);
+    QVERIFY(b.close());
+}
+
+void TestCefBrowser::nothingAfterBeforeClose_data()
+{
+    QTest::addColumn<bool>("html");
+    // Was: the engine answered these with an empty text once the page was
+    // destroyed, after OnBeforeClose had already been told.
+    QTest::newRow("source asked for") << true;
+    QTest::newRow("text asked for") << false;
+}
+
+namespace {
+
+// Records its visit among the client's callbacks.
+class RecordingVisitor : public CefStringVisitor
+{
+public:
+    explicit RecordingVisitor(CefRefPtr<RecordingClient> client) : client_(client) {}
+    void Visit(const CefString &) override { client_->record(QStringLiteral("visit")); }
+
+private:
+    CefRefPtr<RecordingClient> client_;
+    IMPLEMENT_REFCOUNTING(RecordingVisitor);
+};
+
+} // namespace
+
+void TestCefBrowser::nothingAfterBeforeClose()
+{
+    QFETCH(bool, html);
+    Browser b = create(url("/title?t=Closing"));
+    QVERIFY(b.browser);
+    QTRY_VERIFY_WITH_TIMEOUT(!b.client->events("title").filter("Closing").isEmpty(), 20000);
+    CefRefPtr<RecordingVisitor> visitor = new RecordingVisitor(b.client);
+    if (html)
+        b.browser->GetMainFrame()->GetSource(visitor.get());
+    else
+        b.browser->GetMainFrame()->GetText(visitor.get());
+    // Posted behind the request, so that the page goes while it is pending.
+    QMetaObject::invokeMethod(this, [&b] { b.host.reset(); }, Qt::QueuedConnection);
+    QTRY_COMPARE_WITH_TIMEOUT(b.client->events("before-close").size(), 1, 20000);
+    QVERIFY(settleUiThread(b.client.get()));
+    const QStringList events = b.client->events();
+    QCOMPARE(events.at(events.size() - 2), QStringLiteral("before-close %1").arg(b.browser->GetIdentifier()));
+}
+
+void TestCefBrowser::closeAfterBrowserIsGoneIsIgnored_data()
+{
+    QTest::addColumn<bool>("force");
+    // Was: a browser that went with its parent window still asked its client
+    // whether it might close.
+    QTest::newRow("close") << false;
+    QTest::newRow("forced close") << true;
+}
+
+void TestCefBrowser::closeAfterBrowserIsGoneIsIgnored()
+{
+    QFETCH(bool, force);
+    Browser b = create(QStringLiteral("about:blank"), false);
+    QVERIFY(b.browser);
+    b.host.reset();
+    QTRY_COMPARE_WITH_TIMEOUT(b.client->events("before-close").size(), 1, 20000);
+    b.browser->GetHost()->CloseBrowser(force);
+    QVERIFY(settleUiThread(b.client.get()));
+    QVERIFY(b.client->events("do-close").isEmpty());
+}
+
+namespace {
+
+// A top-level window that refuses to close while |refuse| is set.
+class StubbornWindow : public QWidget
+{
+public:
+    bool refuse = true;
+    int closeEvents = 0;
+
+protected:
+    void closeEvent(QCloseEvent *event) override
+    {
+        ++closeEvents;
+        event->setAccepted(!refuse);
+    }
+};
+
+} // namespace
+
+void TestCefBrowser::closeTriesAgainAndForceUpgrades_data()
+{
+    // The first close, then the one that follows it.
+    QTest::addColumn<bool>("clientTakesOver");
+    QTest::addColumn<bool>("secondForced");
+    QTest::addColumn<bool>("upgradeWhilePending");
+    QTest::addColumn<bool>("closed");
+    // Was: once a close had been taken over or refused, every later close of
+    // the browser was ignored.
+    QTest::newRow("client took it over, then agrees") << true << false << false << true;
+    QTest::newRow("window refused, asked again") << false << false << false << false;
+    QTest::newRow("window refused, then forced") << false << true << false << true;
+    QTest::newRow("forced while the first is pending") << false << true << true << true;
+}
+
+void TestCefBrowser::closeTriesAgainAndForceUpgrades()
+{
+    QFETCH(bool, clientTakesOver);
+    QFETCH(bool, secondForced);
+    QFETCH(bool, upgradeWhilePending);
+    QFETCH(bool, closed);
+    Browser b;
+    StubbornWindow *window = new StubbornWindow();
+    window->refuse = !clientTakesOver;
+    b.host.reset(window);
+    window->resize(300, 200);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    b.client = new RecordingClient();
+    b.client->handleClose = clientTakesOver;
+    CefWindowInfo info;
+    info.SetAsChild(static_cast<CefWindowHandle>(window->winId()), CefRect(0, 0, 300, 200));
+    QVERIFY(CefBrowserHost::CreateBrowser(info, b.client.get(), "about:blank", CefBrowserSettings(), nullptr));
+    QTRY_VERIFY_WITH_TIMEOUT((b.browser = b.client->browser(0)) != nullptr, 20000);
+
+    b.browser->GetHost()->CloseBrowser(false);
+    if (upgradeWhilePending) {
+        b.browser->GetHost()->CloseBrowser(true);
+    } else {
+        QTRY_COMPARE(b.client->events("do-close").size(), 1);
+        if (!clientTakesOver)
+            QTRY_COMPARE(window->closeEvents, 1);
+        b.client->handleClose = false;
+        b.browser->GetHost()->CloseBrowser(secondForced);
+    }
+    if (closed) {
+        QTRY_COMPARE_WITH_TIMEOUT(b.client->events("before-close").size(), 1, 20000);
+    } else {
+        QTRY_COMPARE(window->closeEvents, 2);
+        QVERIFY(settleUiThread(b.client.get()));
+        QVERIFY(b.client->events("before-close").isEmpty());
+        QVERIFY(b.browser->GetHost()->GetWindowHandle() != 0);
+    }
+    // One question to the client for each close that was not a pending one.
+    QCOMPARE(b.client->events("do-close").size(), upgradeWhilePending ? 1 : 2);
+    window->refuse = false;
+}
+
+void TestCefBrowser::failedLoadsKeepTheirOwnCodes_data()
+{
+    QTest::addColumn<QString>("what");
+    // Was: the second failure's code was read for the first.
+    QTest::newRow("a failure follows a failure") << QStringLiteral("overlap");
+    // Was: an element of that class on an ordinary page was taken for the
+    // engine's error page, and a good page was replaced by an error page.
+    QTest::newRow("a page with its own error-code element") << QStringLiteral("lookalike");
+}
+
+void TestCefBrowser::failedLoadsKeepTheirOwnCodes()
+{
+    QFETCH(QString, what);
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/refused").arg(closedPort());
+    const QString unresolved = QStringLiteral("http://no-such-host.invalid/");
+    if (what == QLatin1String("overlap")) {
+        Browser b = create(QStringLiteral("about:blank"));
+        QVERIFY(b.browser);
+        QTRY_VERIFY_WITH_TIMEOUT(!b.browser->IsLoading(), 20000);
+        CefRefPtr<CefBrowser> browser = b.browser;
+        // The second load starts while the first one's error is being read.
+        onNextFailure(browser, [browser, unresolved] { pageOf(browser)->load(QUrl(unresolved)); });
+        browser->GetMainFrame()->LoadURL(refused);
+        QTRY_COMPARE_WITH_TIMEOUT(b.client->loadErrors().size(), 2, 30000);
+        QStringList reported;
+        for (const RecordingClient::LoadError &error : b.client->loadErrors()) {
+            reported << error.failedUrl;
+            if (error.failedUrl == unresolved)
+                QCOMPARE(error.code, -105);
+            else
+                QVERIFY2(error.failedUrl == refused && (error.code == -102 || error.code == -3),
+                         qPrintable(error.failedUrl + QLatin1Char(' ') + QString::number(error.code)));
+        }
+        QCOMPARE(reported, QStringList({refused, unresolved}));
+        QVERIFY(b.close());
+        return;
+    }
+    PlatformServer::Route lookalike;
+    lookalike.body = "<html><head><title>Lookalike</title></head>"
+                     "<body><div class=\"error-code\">ERR_CONNECTION_REFUSED</div></body></html>";
+    server.server()->setRoute("/lookalike", lookalike);
+    PlatformServer::Route noContent;
+    noContent.status = 204;
+    server.server()->setRoute("/no-content", noContent);
+    Browser b = create(url("/lookalike"));
+    QVERIFY(b.browser);
+    QTRY_VERIFY_WITH_TIMEOUT(!b.client->events("title").filter("Lookalike").isEmpty(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!b.browser->IsLoading(), 20000);
+    b.client->clear();
+    // A navigation that ends without a document of its own.
+    b.browser->GetMainFrame()->LoadURL(url("/no-content"));
+    QTRY_VERIFY_WITH_TIMEOUT(!b.client->events("loading").filter(QRegularExpression(QStringLiteral(" 0 "))).isEmpty(), 20000);
+    for (const RecordingClient::LoadError &error : b.client->loadErrors())
+        QCOMPARE(error.code, -3);
+    QVERIFY(b.close());
+}
+
+void TestCefBrowser::consoleGoesToTheClient()
+{
+    Browser b = create(QStringLiteral("data:text/html,<script>console.log('hello');console.error('bad')</script>"));
+    QVERIFY(b.browser);
+    const int id = b.browser->GetIdentifier();
+    QTRY_COMPARE_WITH_TIMEOUT(b.client->events("console"),
+                              QStringList({QStringLiteral("console %1 %2 hello").arg(id).arg(int(LOGSEVERITY_INFO)),
+                                           QStringLiteral("console %1 %2 bad").arg(id).arg(int(LOGSEVERITY_ERROR))}),
+                              20000);
+    QCOMPARE(b.client->wrongThreadCalls(), 0);
+    QVERIFY(b.close());
 }
 
 ENGINE_TEST_MAIN(TestCefBrowser)

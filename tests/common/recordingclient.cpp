@@ -123,3 +123,18 @@ void RecordingClient::OnLoadError(CefRefPtr<CefBrowser> browser,
     }
     record(QStringLiteral("load-error %1 %2 %3").arg(browser->GetIdentifier()).arg(errorCode).arg(errorText.ToQString()));
 }
+
+bool RecordingClient::OnConsoleMessage(CefRefPtr<CefBrowser> browser,
+                                       cef_log_severity_t level,
+                                       const CefString &message,
+                                       const CefString &,
+                                       int)
+{
+    record(QStringLiteral("console %1 %2 %3").arg(browser->GetIdentifier()).arg(int(level)).arg(message.ToQString()));
+    return true;
+}
+
+void RecordingClient::OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status)
+{
+    record(QStringLiteral("terminated %1 %2").arg(browser->GetIdentifier()).arg(int(status)));
+}

@@ -14,7 +14,8 @@
 class RecordingClient : public CefClient,
                         public CefDisplayHandler,
                         public CefLifeSpanHandler,
-                        public CefLoadHandler
+                        public CefLoadHandler,
+                        public CefRequestHandler
 {
 public:
     struct LoadError
@@ -44,10 +45,16 @@ public:
     CefRefPtr<CefDisplayHandler> GetDisplayHandler() override { return this; }
     CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() override { return this; }
     CefRefPtr<CefLoadHandler> GetLoadHandler() override { return this; }
+    CefRefPtr<CefRequestHandler> GetRequestHandler() override { return this; }
 
     void OnAddressChange(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, const CefString &url) override;
     void OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &title) override;
     void OnFullscreenModeChange(CefRefPtr<CefBrowser> browser, bool fullscreen) override;
+    bool OnConsoleMessage(CefRefPtr<CefBrowser> browser,
+                          cef_log_severity_t level,
+                          const CefString &message,
+                          const CefString &source,
+                          int line) override;
     void OnAfterCreated(CefRefPtr<CefBrowser> browser) override;
     bool DoClose(CefRefPtr<CefBrowser> browser) override;
     void OnBeforeClose(CefRefPtr<CefBrowser> browser) override;
@@ -57,9 +64,12 @@ public:
                      ErrorCode errorCode,
                      const CefString &errorText,
                      const CefString &failedUrl) override;
+    void OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status) override;
+
+    // Adds a line of the test's own, in order with the callbacks.
+    void record(const QString &line);
 
 private:
-    void record(const QString &line);
 
     mutable std::mutex lock_;
     QStringList events_;

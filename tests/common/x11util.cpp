@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <functional>
 #include <memory>
 
 namespace x11 {
@@ -64,9 +65,12 @@ QString windowName(Display *display, Window window)
     return plainName;
 }
 
-void collect(Display *display, Window window, const QString &name, QList<unsigned long> *found, int depth)
+// Windows near the top of the tree (a window manager puts frames around
+// top-level windows) that |accept| takes.
+void collect(Display *display, Window window, const std::function<bool(Window)> &accept, QList<unsigned long> *found,
+             int depth)
 {
-    if (windowName(display, window) == name)
+    if (accept(window))
         *found << window;
     if (depth > 2)
         return;
@@ -77,7 +81,7 @@ void collect(Display *display, Window window, const QString &name, QList<unsigne
     if (!XQueryTree(display, window, &root, &parent, &children, &count))
         return;
     for (unsigned int i = 0; i < count; ++i)
-        collect(display, children[i], name, found, depth + 1);
+        collect(display, children[i], accept, found, depth + 1);
     if (children)
         XFree(children);
 }
@@ -129,7 +133,30 @@ QList<unsigned long> findWindows(const QString &name)
     if (!display)
         return found;
     XSetErrorHandler(ignoreErrors);
-    collect(display.get(), DefaultRootWindow(display.get()), name, &found, 0);
+    Display *d = display.get();
+    collect(d, DefaultRootWindow(d), [d, &name](Window window) { return windowName(d, window) == name; }, &found, 0);
+    return found;
+}
+
+QList<unsigned long> viewableWindowsOf(qint64 pid)
+{
+    QList<unsigned long> found;
+    DisplayPtr display = openDisplay();
+    if (!display)
+        return found;
+    XSetErrorHandler(ignoreErrors);
+    Display *d = display.get();
+    collect(
+        d, DefaultRootWindow(d),
+        [d, pid](Window window) {
+            // Top-level windows carry the state the window manager gives them.
+            const Atom state = XInternAtom(d, "WM_STATE", False);
+            const QByteArray owner = property(d, window, "_NET_WM_PID", XA_CARDINAL);
+            XWindowAttributes attributes;
+            return owner.size() == int(sizeof(long)) && !property(d, window, "WM_STATE", state).isNull() && *reinterpret_cast<const long *>(owner.constData()) == pid
+                && XGetWindowAttributes(d, window, &attributes) && attributes.map_state == IsViewable;
+        },
+        &found, 0);
     return found;
 }
 

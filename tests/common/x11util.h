@@ -22,6 +22,10 @@ QString describe(unsigned long window);
 // Top-level windows whose name (_NET_WM_NAME or WM_NAME) equals |name|.
 QList<unsigned long> findWindows(const QString &name);
 
+// Viewable top-level windows of the process |pid| (_NET_WM_PID) that a
+// window manager manages.
+QList<unsigned long> viewableWindowsOf(qint64 pid);
+
 // Asks the window to close, as a window manager does when the user clicks
 // its close button (WM_DELETE_WINDOW).
 bool requestClose(unsigned long window);

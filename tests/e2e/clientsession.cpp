@@ -71,6 +71,7 @@ bool ClientSession::start(const QStringList &arguments)
     env.remove(QStringLiteral("XDG_CONFIG_HOME"));
     env.remove(QStringLiteral("XDG_DATA_HOME"));
     env.remove(QStringLiteral("XDG_CACHE_HOME"));
+    env.insert(extraEnv_);
     process_.setProcessEnvironment(env);
     process_.setWorkingDirectory(workDir_);
     process_.setProcessChannelMode(QProcess::MergedChannels);
@@ -111,6 +112,11 @@ unsigned long ClientSession::waitForViewWindow(int timeoutMs)
         timeoutMs);
     mark(window ? QStringLiteral("view window") : QStringLiteral("no view window"));
     return window;
+}
+
+QList<unsigned long> ClientSession::windows() const
+{
+    return x11::viewableWindowsOf(process_.processId());
 }
 
 bool ClientSession::login(unsigned long loginWindow, const QString &address, const QString &user, const QString &password)

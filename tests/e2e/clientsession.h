@@ -17,6 +17,8 @@ public:
     // program's output printed.
     ~ClientSession();
 
+    // Sets a variable of the program's environment; before start().
+    void setEnv(const QString &name, const QString &value) { extraEnv_.insert(name, value); }
     bool start(const QStringList &arguments = QStringList());
     QString workDir() const;
     QString homeDir() const;
@@ -27,6 +29,8 @@ public:
     unsigned long waitForLoginWindow(int timeoutMs = 30000);
     // The visible web view window, or 0.
     unsigned long waitForViewWindow(int timeoutMs = 30000);
+    // Every visible top-level window of the program.
+    QList<unsigned long> windows() const;
 
     // Fills the fields and clicks the login button. A null |user| leaves the
     // user-name field as it is.
@@ -49,6 +53,7 @@ private:
     QScopedPointer<QTemporaryDir> ownWorkDir_;
     QString workDir_;
     QTemporaryDir home_;
+    QProcessEnvironment extraEnv_;
     QProcess process_;
 };
 

@@ -1,6 +1,7 @@
 // The whole program from the login window to the platform's page, driven
 // with real keyboard and mouse input, against a loopback platform server.
 #include <QDir>
+#include <QLockFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
@@ -21,8 +22,18 @@ private slots:
     void cleanupTestCase();
     void loginShowsPlatformPage();
     void invalidAddressKeepsLoginWindow();
+    void popupRoads_data();
+    void popupRoads();
 
 private:
+    bool requested(const QByteArray &path) const
+    {
+        for (const PlatformServer::Request &request : server.server()->requests()) {
+            if (request.path == path)
+                return true;
+        }
+        return false;
+    }
     static QString decode(const QByteArray &value) { return QString::fromUtf8(QByteArray::fromPercentEncoding(value)); }
 
     QProcess windowManager;
@@ -168,6 +179,66 @@ void TestLoginEndToEnd::invalidAddressKeepsLoginWindow()
     QVERIFY(x11::requestClose(loginWindow));
     QVERIFY(session.waitForExit());
     QCOMPARE(session.process().exitCode(), 0);
+}
+
+void TestLoginEndToEnd::popupRoads_data()
+{
+    QTest::addColumn<bool>("selfClosing");
+    // Was: the program never exited, and kept ".cache.lock", when its window
+    // was closed while a popup of the page was open.
+    QTest::newRow("main window closed with the popup open") << false;
+    QTest::newRow("popup closes itself") << true;
+}
+
+void TestLoginEndToEnd::popupRoads()
+{
+    QFETCH(bool, selfClosing);
+    // The platform's page opens a popup as soon as it loads, and tells the
+    // server once the popup has gone.
+    PlatformServer::Route page;
+    page.body = QByteArray("<html><head><title>Opener</title></head><body><script>"
+                           "var w = window.open('") + (selfClosing ? "/popup-closes" : "/popup-stays")
+        + "', 'camera', 'width=320,height=240');"
+          "var t = setInterval(function () { if (w.closed) { clearInterval(t); fetch('/opener-alive'); } }, 50);"
+          "</script></body></html>";
+    server.server()->setRoute("/", page);
+    PlatformServer::Route stays;
+    stays.body = "<html><head><title>Camera</title></head><body>Camera 1</body></html>";
+    server.server()->setRoute("/popup-stays", stays);
+    PlatformServer::Route closes;
+    closes.body = "<html><head><title>Camera</title></head><body><script>"
+                  "window.addEventListener('load', function () { window.close(); });</script></body></html>";
+    server.server()->setRoute("/popup-closes", closes);
+    server.server()->setRoute("/opener-alive", PlatformServer::Route());
+    server.server()->clearRequests();
+
+    ClientSession session;
+    QVERIFY(session.start());
+    const unsigned long loginWindow = session.waitForLoginWindow();
+    QVERIFY(loginWindow);
+    QVERIFY(session.login(loginWindow, address, QStringLiteral("operator"), QStringLiteral("pw")));
+    const unsigned long view = session.waitForViewWindow();
+    QVERIFY(view);
+    QTRY_VERIFY_WITH_TIMEOUT(requested(selfClosing ? "/popup-closes" : "/popup-stays"), 30000);
+    session.mark(QStringLiteral("popup requested"));
+
+    if (selfClosing) {
+        // The popup goes with its window; the opener lives on and notices.
+        QTRY_VERIFY_WITH_TIMEOUT(requested("/opener-alive"), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(session.windows(), QList<unsigned long>{view}, 20000);
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(session.windows().size(), 2, 30000);
+    }
+    const QList<qint64> engineProcesses = proc::descendants(session.pid());
+    QVERIFY(x11::requestClose(view));
+    QVERIFY(session.waitForExit());
+    QCOMPARE(session.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(session.process().exitCode(), 0);
+    for (qint64 pid : engineProcesses)
+        QTRY_VERIFY2(proc::executable(pid).isEmpty(), qPrintable(proc::commandLine(pid)));
+    // The cache is free for the next start.
+    QLockFile lock(QDir(session.workDir()).filePath(QStringLiteral(".cache.lock")));
+    QVERIFY(lock.tryLock(0));
 }
 
 QTEST_GUILESS_MAIN(TestLoginEndToEnd)

@@ -2,6 +2,7 @@
 // directory, a killed renderer, a platform server that misbehaves, and a
 // hostile settings file.
 #include <signal.h>
+#include <algorithm>
 #include <sys/stat.h>
 
 #include <QDirIterator>
@@ -11,6 +12,7 @@
 #include <QtTest>
 
 #include "clientsession.h"
+#include "devtools.h"
 #include "platformserver.h"
 #include "platformserverthread.h"
 #include "processutil.h"
@@ -84,7 +86,10 @@ private slots:
     void noSecretOnDisk();
     void twoProgramsInOneDirectory();
     void staleLockIsTakenOver();
+    void killedRendererIsRecovered_data();
     void killedRendererIsRecovered();
+    void failedLoginShowsMaskedErrorPage();
+    void consoleStaysQuiet();
     void misbehavingServer_data();
     void misbehavingServer();
     void hostileSettingsFile_data();
@@ -219,11 +224,40 @@ void TestReliability::staleLockIsTakenOver()
     QCOMPARE(session.process().exitCode(), 0);
 }
 
+void TestReliability::killedRendererIsRecovered_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::newRow("page loaded") << 0;
+    QTest::newRow("page still loading") << 1;
+    // Was: killed after the start page was asked for and before it arrived,
+    // the recovery reloaded the blank page before it and the window stayed
+    // blank (the renderer recovery that failed under load).
+    QTest::newRow("page not arrived yet") << 2;
+}
+
 void TestReliability::killedRendererIsRecovered()
 {
+    QFETCH(int, page);
+    // The page tells the server when it has arrived, and when it has loaded;
+    // a picture that never arrives keeps it loading.
+    PlatformServer::Route shown;
+    shown.body = QByteArray("<html><head><title>Shown</title></head><body>")
+        + (page == 1 ? "<img src=\"/never\">" : "")
+        + "<script>fetch('/arrived'); window.addEventListener('load', function () { fetch('/loaded'); });"
+          "</script></body></html>";
+    PlatformServer::Route never;
+    never.behaviour = PlatformServer::Route::Hang;
+    server.server()->setRoute("/", page == 2 ? never : shown);
+    server.server()->setRoute("/never", never);
+    server.server()->setRoute("/arrived", PlatformServer::Route());
+    server.server()->setRoute("/loaded", PlatformServer::Route());
+    server.server()->clearRequests();
+
     ClientSession session;
     QVERIFY(session.start());
     QVERIFY(loginAndWaitForPage(session));
+    const QByteArray reached = page == 0 ? "/loaded" : page == 1 ? "/arrived" : "/";
+    QTRY_VERIFY_WITH_TIMEOUT(countRequests(reached) > 0, 30000);
     const int loads = countRequests("/");
     QList<qint64> victims;
     QTRY_VERIFY_WITH_TIMEOUT(!(victims = renderers(session.pid())).isEmpty(), 20000);
@@ -234,6 +268,71 @@ void TestReliability::killedRendererIsRecovered()
     QTRY_VERIFY_WITH_TIMEOUT(countRequests("/") > loads, 30000);
     QCOMPARE(session.process().state(), QProcess::Running);
     QVERIFY(closeView(session));
+    server.server()->setRoute("/", PlatformServer::Route{200, "text/html", "<html><title>ok</title></html>", PlatformServer::Route::Normal});
+}
+
+void TestReliability::failedLoginShowsMaskedErrorPage()
+{
+    DevTools devTools;
+    ClientSession session;
+    session.setEnv(QStringLiteral("QTWEBENGINE_REMOTE_DEBUGGING"), devTools.address());
+    QVERIFY(session.start());
+    const unsigned long loginWindow = session.waitForLoginWindow();
+    QVERIFY(loginWindow);
+    // Nothing listens there: the platform is down.
+    QString down = address;
+    down.replace(QRegularExpression(QStringLiteral("\\.2$")), QStringLiteral(".253"));
+    const QString password = QString::fromLatin1(secret) + QStringLiteral("#1&x");
+    QVERIFY(session.login(loginWindow, down, QStringLiteral("operator"), password));
+
+    // Was: the error page showed the password in large type.
+    const QString shown = QStringLiteral("Failed to load URL http://%1/?user=operator:pass=****** with error "
+                                         "ERR_CONNECTION_REFUSED (-102).")
+                              .arg(down);
+    const QString text = QStringLiteral("document.body.innerText");
+    QTRY_COMPARE_WITH_TIMEOUT(devTools.evaluate(QString(), text), shown, 30000);
+    const QString html = devTools.evaluate(QString(), QStringLiteral("document.documentElement.outerHTML"));
+    QVERIFY2(!html.contains(QLatin1String(secret)), qPrintable(html));
+    session.mark(QStringLiteral("error page shown"));
+
+    // A renderer killed under the error page: the program lives on and shows
+    // the error page again.
+    const QList<qint64> killed = renderers(session.pid());
+    QVERIFY(!killed.isEmpty());
+    for (qint64 pid : killed)
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            const QList<qint64> now = renderers(session.pid());
+            return !now.isEmpty() && std::none_of(now.begin(), now.end(), [&](qint64 pid) { return killed.contains(pid); });
+        }(),
+        30000);
+    QTRY_COMPARE_WITH_TIMEOUT(devTools.evaluate(QString(), text), shown, 30000);
+    session.mark(QStringLiteral("error page shown again"));
+    QCOMPARE(session.process().state(), QProcess::Running);
+    QVERIFY(closeView(session));
+}
+
+void TestReliability::consoleStaysQuiet()
+{
+    // Was: the page's console went to the program's standard error.
+    PlatformServer::Route page;
+    page.body = "<html><head><title>Chatty</title></head><body><script>"
+                "console.log('console-marker-log'); console.warn('console-marker-warn');"
+                "console.error('console-marker-error'); fetch('/chatted');"
+                "</script></body></html>";
+    server.server()->setRoute("/", page);
+    server.server()->setRoute("/chatted", PlatformServer::Route());
+    ClientSession session;
+    // As in a terminal: Qt's messages go to standard error, not the journal.
+    session.setEnv(QStringLiteral("QT_FORCE_STDERR_LOGGING"), QStringLiteral("1"));
+    QVERIFY(session.start());
+    QVERIFY(loginAndWaitForPage(session));
+    QTRY_VERIFY_WITH_TIMEOUT(countRequests("/chatted") > 0, 30000);
+    QVERIFY(closeView(session));
+    const QString output = QString::fromLocal8Bit(session.process().readAll());
+    QVERIFY2(!output.contains(QLatin1String("console-marker")), qPrintable(output));
+    server.server()->setRoute("/", PlatformServer::Route{200, "text/html", "<html><title>ok</title></html>", PlatformServer::Route::Normal});
 }
 
 void TestReliability::misbehavingServer_data()

@@ -1,8 +1,0 @@
-#include "mainargs.h"
-
-#include <windows.h>
-
-CefMainArgs processMainArgs(int, char *[])
-{
-    return CefMainArgs(GetModuleHandleW(nullptr));
-}
