@@ -1,36 +1,32 @@
 #include "platformserver.h"
 
-#include "socketstream.h"
+#include "listeningsocket.h"
+
+#include <httplib.h>
 
 #include <QFile>
+#include <QTcpServer>
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <set>
-#include <thread>
-#include <vector>
 
 namespace {
 
 const char HtmlType[] = "text/html; charset=utf-8";
 // Every connection is answered on a thread of its own while it is open. A
 // browser opens at most six to one server, so this leaves room for a client,
-// its popup and a test's own requests without making any of them queue.
+// its popup, hanging routes and a test's own requests without making any of
+// them queue.
 constexpr size_t WorkerThreads = 24;
 constexpr qint64 FileChunkBytes = 64 * 1024;
+// Idle keep-alive connections end after this long, so that stop() need not
+// wait longer for them.
+constexpr time_t KeepAliveSeconds = 1;
 
-// What the handler decided about the connection it runs on, for the loop
-// that owns the connection.
-struct Exchange
-{
-    SocketStream *stream;
-    PlatformServer::Route::Behaviour behaviour = PlatformServer::Route::Normal;
-    bool unsatisfiableRange = false;
-};
-thread_local Exchange *t_exchange = nullptr;
+// Set while one of the server's threads answers a request.
+thread_local bool t_answering = false;
 
 QByteArray bytes(const std::string &text)
 {
@@ -103,117 +99,54 @@ QByteArray builtInPage(const PlatformServer::Request &request, int *status)
     return htmlPage(QStringLiteral("404 Not Found"), QStringLiteral("<h1>404 Not Found</h1>\n"));
 }
 
-} // namespace
-
-// The HTTP library's server, with the one thing it does not offer: each
-// connection's socket stays within reach, so that a route can misbehave on
-// it and stop() can close it.
-class PlatformServer::Http : public httplib::Server
+// Fits a GET's byte ranges to a file of |size| bytes for the library, which
+// would announce a range reaching beyond the end as it is, answer one that
+// starts at the end with an empty 206, and misstate the size in answers with
+// several. Several ranges get the whole file, as HTTP allows. False when the
+// range lies beyond the end.
+bool fitRanges(httplib::Ranges &ranges, qint64 size)
 {
-public:
-    explicit Http(PlatformServer &owner)
-        : m_owner(owner)
-    {
-        new_task_queue = [] { return new httplib::ThreadPool(WorkerThreads); };
-        set_payload_max_length(MaxBodyBytes);
-        const auto handler = [this](const httplib::Request &request, httplib::Response &response) {
-            m_owner.answer(request, response);
-        };
-        const std::string anyPath = "[\\s\\S]*";
-        Get(anyPath, handler);
-        Post(anyPath, handler);
-        Put(anyPath, handler);
-        Patch(anyPath, handler);
-        Delete(anyPath, handler);
-        Options(anyPath, handler);
-    }
-
-    bool isServing() const { return m_thread.joinable(); }
-
-    // Answers connections to |listener|, which it then owns.
-    void start(socket_t listener)
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_stopping = false;
-        }
-        svr_sock_ = listener;
-        m_thread = std::thread([this] { listen_after_bind(); });
-    }
-
-    // Closes the listener and every connection, wakes whatever waits, and
-    // returns when none of the server's threads runs any more.
-    void stop()
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_stopping = true;
-            for (const socket_t socket : m_open)
-                SocketStream::shutdown(socket);
-            for (const socket_t socket : m_parked)
-                SocketStream::close(socket);
-            m_parked.clear();
-        }
-        m_wake.notify_all();
-        const socket_t listener = svr_sock_.exchange(INVALID_SOCKET);
-        if (listener != INVALID_SOCKET)
-            SocketStream::close(listener);
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-
-    // Waits |ms|, or less when the server stops; says whether it still runs.
-    bool pause(int ms)
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return !m_wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stopping; });
-    }
-
-private:
-    bool process_and_close_socket(socket_t socket) override
-    {
-        SocketStream stream(socket);
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_stopping)
-                return false;
-            m_open.insert(socket);
-        }
-        Exchange exchange{&stream};
-        t_exchange = &exchange;
-        // As the library does: a connection that stays idle, or has served
-        // its number of requests, is closed.
-        bool more = true;
-        for (size_t left = keep_alive_max_count_; more && left > 0 && exchange.behaviour == Route::Normal
-             && stream.waitReadable(int(keep_alive_timeout_sec_ * 1000));
-             --left) {
-            bool closed = false;
-            const auto prepare = [this](httplib::Request &request) { m_owner.prepare(request); };
-            more = process_request(stream, left == 1, closed, prepare) && !closed;
-        }
-        t_exchange = nullptr;
-
-        if (exchange.behaviour == Route::Garbage)
-            stream.writeRaw(QByteArrayLiteral("\x00\x17\xff\xfe NOT HTTP AT ALL \x80\x81\r\n\r\n"));
-        if (exchange.behaviour != Route::Hang)
-            stream.finish();
-        // Only a socket that stop() no longer knows may be closed, or it
-        // could shut down another that got the same number.
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_open.erase(socket);
-        if (exchange.behaviour == Route::Hang && !m_stopping)
-            m_parked.push_back(stream.release());
+    if (ranges.size() > 1)
+        ranges.clear();
+    if (ranges.empty())
         return true;
+    auto &[first, last] = ranges.front(); // -1 where the request left it out
+    if (first >= 0 ? first >= size : last <= 0 || size == 0) {
+        ranges.clear();
+        return false;
     }
+    if (first >= 0 && (last < 0 || last >= size))
+        last = size - 1;
+    return true;
+}
 
-    PlatformServer &m_owner;
-    std::thread m_thread;
-    std::mutex m_mutex; // Guards what follows.
-    std::condition_variable m_wake;
-    bool m_stopping = false;
-    std::set<socket_t> m_open;      // Connections being answered.
-    std::vector<socket_t> m_parked; // Connections left hanging.
-};
+// The library does not say why it could not bind; one of Qt's sockets, tried
+// on the same address and port, does.
+QString bindError(const QHostAddress &address, quint16 port)
+{
+    QTcpServer probe;
+    QString why;
+    if (probe.listen(address, port)) {
+        why = QStringLiteral("it was taken for a moment, try again");
+    } else {
+        switch (probe.serverError()) {
+        case QAbstractSocket::SocketAccessError:
+            why = QStringLiteral("ports below 1024 need root or the CAP_NET_BIND_SERVICE capability");
+            break;
+        case QAbstractSocket::SocketAddressNotAvailableError:
+            why = QStringLiteral("no network interface of this machine has that address");
+            break;
+        case QAbstractSocket::AddressInUseError:
+            why = QStringLiteral("another program already listens there");
+            break;
+        default:
+            why = probe.errorString();
+        }
+    }
+    return QStringLiteral("cannot listen on address %1 port %2: %3").arg(address.toString()).arg(port).arg(why);
+}
+
+} // namespace
 
 QByteArray PlatformServer::Request::header(const QByteArray &name) const
 {
@@ -226,8 +159,25 @@ QByteArray PlatformServer::Request::header(const QByteArray &name) const
 
 PlatformServer::PlatformServer(QObject *parent)
     : QObject(parent)
-    , m_http(std::make_unique<Http>(*this))
+    , m_http(std::make_unique<httplib::Server>())
 {
+    m_http->new_task_queue = [] { return new httplib::ThreadPool(WorkerThreads); };
+    m_http->set_payload_max_length(MaxBodyBytes);
+    m_http->set_keep_alive_timeout(KeepAliveSeconds);
+    m_http->set_socket_options(listeningsocket::prepare);
+    const auto handler = [this](const httplib::Request &request, httplib::Response &response) {
+        t_answering = true;
+        answer(request, response);
+        t_answering = false;
+    };
+    const std::string anyPath = "[\\s\\S]*";
+    m_http->Get(anyPath, handler);
+    m_http->Post(anyPath, handler);
+    m_http->Put(anyPath, handler);
+    m_http->Patch(anyPath, handler);
+    m_http->Delete(anyPath, handler);
+    m_http->Options(anyPath, handler);
+
     // The pages live in this static library, which the linker would drop.
     Q_INIT_RESOURCE(pages);
     qRegisterMetaType<PlatformServer::Request>();
@@ -241,28 +191,58 @@ PlatformServer::~PlatformServer()
 bool PlatformServer::listen(const QHostAddress &address, quint16 port)
 {
     std::lock_guard<std::mutex> control(m_control);
-    QString error = QStringLiteral("the server is listening already");
-    quint16 boundPort = 0;
-    const socket_t listener =
-        m_http->isServing() ? INVALID_SOCKET : SocketStream::listen(address, port, &boundPort, &error);
+    QString error;
+    int bound = -1;
+    if (m_listener.joinable()) {
+        error = QStringLiteral("the server is listening already");
+    } else if (address.isNull()) {
+        error = QStringLiteral("'%1' is not an IP address").arg(address.toString());
+    } else {
+        const std::string host = address.toString().toStdString();
+        bound = port ? (m_http->bind_to_port(host, port) ? port : -1) : m_http->bind_to_any_port(host);
+        if (bound < 0)
+            error = bindError(address, port);
+    }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_error = listener == INVALID_SOCKET ? error : QString();
-        if (listener == INVALID_SOCKET)
+        m_error = error;
+        if (bound < 0)
             return false;
         m_address = address;
-        m_port = boundPort;
+        m_port = quint16(bound);
+        m_stopping = false;
     }
-    m_http->start(listener);
+    // The library's stop() ends only a server that runs already.
+    const auto ended = std::make_shared<std::atomic<bool>>(false);
+    m_listener = std::thread([this, ended] {
+        m_http->listen_after_bind();
+        *ended = true;
+    });
+    while (!m_http->is_running() && !*ended)
+        std::this_thread::yield();
     return true;
 }
 
 void PlatformServer::stop()
 {
     // Stopping waits for the server's threads, so one of them cannot.
-    Q_ASSERT(!t_exchange);
+    Q_ASSERT(!t_answering);
     std::lock_guard<std::mutex> control(m_control);
+    if (!m_listener.joinable())
+        return;
     m_http->stop();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    m_listener.join();
+}
+
+bool PlatformServer::pause(int ms)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return !m_wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stopping; });
 }
 
 QString PlatformServer::errorString() const
@@ -324,37 +304,6 @@ void PlatformServer::setStreamFile(const QString &path)
     m_files.insert("/stream.mp4", path);
 }
 
-// Runs before the answer is chosen, the only place where the library lets the
-// request be changed. Its byte ranges are made fit for the library, which
-// would otherwise announce ranges beyond the end of a file as they are and
-// misstate the size in answers with several ranges.
-void PlatformServer::prepare(httplib::Request &request) const
-{
-    t_exchange->unsatisfiableRange = false;
-    if (request.ranges.empty())
-        return;
-    const QByteArray path = pathOf(bytes(request.target));
-    qint64 size = -1;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_routes.contains(path) && !m_files.value(path).isEmpty())
-            size = QFile(m_files.value(path)).size();
-    }
-    // Pages, and requests for several ranges, get the whole answer, as HTTP
-    // allows.
-    if (size < 0 || request.ranges.size() > 1) {
-        request.ranges.clear();
-        return;
-    }
-    auto &[first, last] = request.ranges.front();
-    if (first >= 0 ? first >= size : last <= 0 || size == 0) {
-        request.ranges.clear();
-        t_exchange->unsatisfiableRange = true;
-    } else if (first >= 0 && (last < 0 || last >= size)) {
-        last = size - 1;
-    }
-}
-
 void PlatformServer::answer(const httplib::Request &in, httplib::Response &out)
 {
     Request request;
@@ -387,34 +336,14 @@ void PlatformServer::answer(const httplib::Request &in, httplib::Response &out)
     emit requestReceived(request);
 
     out.set_header("Cache-Control", route.cacheable ? "max-age=3600" : "no-store");
-    if (custom) {
-        for (const auto &[name, value] : route.headers)
-            out.set_header(text(name), text(value));
-        if (route.behaviour != Route::Normal) {
-            t_exchange->behaviour = route.behaviour;
-            t_exchange->stream->mute();
-            return;
-        }
-        out.status = route.status;
-        const std::string type = route.contentType.isEmpty() ? HtmlType : text(route.contentType);
-        if (route.cutAfter >= 0) {
-            const QByteArray body = route.body;
-            const qint64 cut = qMin<qint64>(route.cutAfter, body.size());
-            const auto provide = [body, cut](size_t offset, size_t, httplib::DataSink &sink) {
-                return qint64(offset) < cut && sink.write(body.constData() + offset, size_t(cut) - offset);
-            };
-            out.set_content_provider(size_t(body.size()), type, provide);
-        } else if (!route.body.isEmpty()) {
-            out.set_content(text(route.body), type);
-        }
-        return;
-    }
-
+    // The library cuts the answer to these ranges once this returns. The
+    // request is its own object, handed over as const; only the ranges change.
+    httplib::Ranges &ranges = const_cast<httplib::Request &>(in).ranges;
     auto video = std::make_shared<QFile>(file);
     if (!file.isEmpty() && video->open(QIODevice::ReadOnly)) {
         const qint64 size = video->size();
         out.set_header("Accept-Ranges", "bytes");
-        if (t_exchange->unsatisfiableRange) {
+        if (!fitRanges(ranges, size)) {
             out.status = 416;
             out.set_header("Content-Range", "bytes */" + std::to_string(size));
             return;
@@ -428,9 +357,37 @@ void PlatformServer::answer(const httplib::Request &in, httplib::Response &out)
         out.set_content_provider(size_t(size), "video/mp4", provide);
         return;
     }
+    // Pages are answered whole, as HTTP allows.
+    ranges.clear();
 
-    if (request.path == "/slow" && !m_http->pause(SlowDelayMs))
+    if (custom) {
+        for (const auto &[name, value] : route.headers)
+            out.set_header(text(name), text(value));
+        if (route.behaviour == Route::Hang) {
+            pause(HangLimitMs);
+            out.status = 503;
+            return;
+        }
+        out.status = route.status;
+        const std::string type = route.contentType.isEmpty() ? HtmlType : text(route.contentType);
+        if (route.cutAfter >= 0) {
+            const QByteArray body = route.body;
+            const qint64 cut = qMin<qint64>(route.cutAfter, body.size());
+            // Returning false after the cut makes the library drop the connection.
+            const auto provide = [body, cut](size_t offset, size_t, httplib::DataSink &sink) {
+                return qint64(offset) < cut && sink.write(body.constData() + offset, size_t(cut) - offset);
+            };
+            out.set_content_provider(size_t(body.size()), type, provide);
+        } else if (!route.body.isEmpty()) {
+            out.set_content(text(route.body), type);
+        }
         return;
+    }
+
+    if (request.path == "/slow" && !pause(SlowDelayMs)) {
+        out.status = 503;
+        return;
+    }
     int status = 200;
     const QByteArray page = builtInPage(request, &status);
     out.status = status;

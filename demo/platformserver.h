@@ -9,12 +9,15 @@
 #include <QPair>
 #include <QString>
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace httplib {
 struct Request;
 struct Response;
+class Server;
 } // namespace httplib
 
 // An HTTP server that plays the video management platform, so that the client
@@ -22,7 +25,8 @@ struct Response;
 // cpp-httplib library. It answers on threads of its own, so it keeps answering
 // while the thread that started it is blocked. Every member may be called from
 // any thread; stop() and the destructor wait for the server's threads, so not
-// on one of them (in a direct connection to requestReceived).
+// on one of them (in a direct connection to requestReceived). Answers that are
+// not HTTP at all are beyond it; tests get those from a raw server.
 class PlatformServer : public QObject
 {
     Q_OBJECT
@@ -49,9 +53,10 @@ public:
         QByteArray body;
         enum Behaviour {
             Normal,
-            Hang,       // Read the request, never answer, keep the socket open.
-            Garbage,    // Write bytes that are not HTTP, then close.
-            CloseAtOnce // Close without answering.
+            // Read the request and keep the connection open without an
+            // answer until the server stops or HangLimitMs have passed, then
+            // answer 503.
+            Hang
         } behaviour = Normal;
         QList<QPair<QByteArray, QByteArray>> headers = {}; // Sent with the answer.
         // Lets the browser keep the answer for an hour; every other answer
@@ -64,8 +69,10 @@ public:
 
     // Bodies beyond this are refused with 413.
     static constexpr size_t MaxBodyBytes = 8 * 1024 * 1024;
-    // How long "/slow" keeps the client waiting.
+    // How long "/slow" keeps the client waiting. Both it and a hanging
+    // route answer 503 at once when the server stops.
     static constexpr int SlowDelayMs = 3000;
+    static constexpr int HangLimitMs = 120000;
     // The record keeps this many of the latest requests, so that a server
     // that runs for days does not grow.
     static constexpr int MaxRecordedRequests = 10000;
@@ -77,8 +84,9 @@ public:
     // cannot. After stop() it may listen again; listen(serverAddress(),
     // serverPort()) serves on the same address and port as before.
     bool listen(const QHostAddress &address, quint16 port);
-    // Closes the listening socket and every open connection, so that new
-    // connections are refused, and returns when no request is being answered.
+    // Closes the listening socket, so that new connections are refused,
+    // answers what "/slow" and hanging routes hold with 503, and returns when
+    // every connection is closed: idle ones within a second.
     void stop();
     QString errorString() const;
     // The address and port of the last successful listen().
@@ -103,17 +111,19 @@ signals:
     void requestReceived(const PlatformServer::Request &request);
 
 private:
-    class Http;
-
-    void prepare(httplib::Request &request) const;
     void answer(const httplib::Request &request, httplib::Response &response);
+    // Waits |ms|, or less when the server stops; says whether it still serves.
+    bool pause(int ms);
 
-    std::unique_ptr<Http> m_http;
+    std::unique_ptr<httplib::Server> m_http;
+    std::thread m_listener; // Runs the library's accept loop while serving.
     // Standard mutexes rather than Qt's, whose waits ThreadSanitizer cannot
     // see through.
     std::mutex m_control; // Serializes listen() and stop().
 
     mutable std::mutex m_mutex; // Guards everything below.
+    std::condition_variable m_wake; // Wakes pause() when the server stops.
+    bool m_stopping = false;
     QList<Request> m_requests;
     QHash<QByteArray, Route> m_routes;
     QHash<QByteArray, QString> m_files;
