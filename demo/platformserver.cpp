@@ -1,120 +1,47 @@
 #include "platformserver.h"
 
+#include "listeningsocket.h"
+
+#include <httplib.h>
+
 #include <QFile>
-#include <QMutexLocker>
 #include <QTcpServer>
-#include <QTcpSocket>
-#include <QTimer>
+#include <QUrl>
+#include <QUrlQuery>
 
-#include <cstring>
-#include <memory>
-
-#ifdef Q_OS_WIN
-#include <winsock2.h>
-#else
-#include <sys/socket.h>
-#endif
+#include <atomic>
+#include <chrono>
 
 namespace {
 
-const QByteArray HtmlType = QByteArrayLiteral("text/html; charset=utf-8");
-
-// File bodies go out in pieces so that a large video never sits in memory.
+const char HtmlType[] = "text/html; charset=utf-8";
+// Every connection is answered on a thread of its own while it is open. A
+// browser opens at most six to one server, so this leaves room for a client,
+// its popup, hanging routes and a test's own requests without making any of
+// them queue.
+constexpr size_t WorkerThreads = 24;
 constexpr qint64 FileChunkBytes = 64 * 1024;
-constexpr qint64 WriteBufferHighWater = 256 * 1024;
-// After the final answer the peer gets this long to close its side.
-constexpr int LingerMs = 5000;
+// Idle keep-alive connections end after this long, so that stop() need not
+// wait longer for them.
+constexpr time_t KeepAliveSeconds = 1;
 
-QByteArray reasonPhrase(int status)
+// Set while one of the server's threads answers a request.
+thread_local bool t_answering = false;
+
+QByteArray bytes(const std::string &text)
 {
-    switch (status) {
-    case 200: return "OK";
-    case 201: return "Created";
-    case 204: return "No Content";
-    case 206: return "Partial Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 304: return "Not Modified";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 413: return "Content Too Large";
-    case 416: return "Range Not Satisfiable";
-    case 431: return "Request Header Fields Too Large";
-    case 500: return "Internal Server Error";
-    case 501: return "Not Implemented";
-    case 502: return "Bad Gateway";
-    case 503: return "Service Unavailable";
-    case 504: return "Gateway Timeout";
-    case 505: return "HTTP Version Not Supported";
-    default: return "Unknown";
-    }
+    return QByteArray(text.data(), int(text.size()));
 }
 
-bool isToken(const QByteArray &text)
+std::string text(const QByteArray &bytes)
 {
-    if (text.isEmpty())
-        return false;
-    for (char c : text) {
-        const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (!alnum && (c == '\0' || !std::strchr("!#$%&'*+-.^_`|~", c)))
-            return false;
-    }
-    return true;
+    return std::string(bytes.constData(), size_t(bytes.size()));
 }
 
-bool hasControlBytes(const QByteArray &text)
+QByteArray pathOf(const QByteArray &target)
 {
-    for (char c : text) {
-        const uchar u = uchar(c);
-        if ((u < 0x20 && u != '\t') || u == 0x7f)
-            return true;
-    }
-    return false;
-}
-
-// Only the origin form is accepted; raw non-ASCII bytes are let through
-// because browsers are not the only clients in tests.
-bool isValidTarget(const QByteArray &target)
-{
-    if (!target.startsWith('/'))
-        return false;
-    for (char c : target) {
-        const uchar u = uchar(c);
-        if (u <= 0x20 || u == 0x7f)
-            return false;
-    }
-    return true;
-}
-
-// Plain decimal with no sign, small enough to never overflow a qint64.
-bool parseDigits(const QByteArray &text, qint64 *value)
-{
-    if (text.isEmpty() || text.size() > 18)
-        return false;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    *value = text.toLongLong();
-    return true;
-}
-
-QString decodeComponent(const QByteArray &encoded)
-{
-    return QString::fromUtf8(QByteArray::fromPercentEncoding(encoded));
-}
-
-QByteArray queryItem(const QByteArray &query, const QByteArray &key)
-{
-    const QByteArray prefix = key + '=';
-    const QList<QByteArray> items = query.split('&');
-    for (const QByteArray &item : items) {
-        if (item.startsWith(prefix))
-            return item.mid(prefix.size());
-    }
-    return {};
+    const int question = target.indexOf('?');
+    return question < 0 ? target : target.left(question);
 }
 
 // The start page is opened as "/?user=<U>:pass=<P>" with both values
@@ -126,7 +53,7 @@ QString userFromQuery(const QByteArray &query)
     const QByteArray userPart = split < 0 ? query : query.left(split);
     if (!userPart.startsWith("user="))
         return {};
-    return decodeComponent(userPart.mid(5));
+    return QUrl::fromPercentEncoding(userPart.mid(5));
 }
 
 QByteArray htmlPage(const QString &title, const QString &body)
@@ -137,50 +64,86 @@ QByteArray htmlPage(const QString &title, const QString &body)
         .toUtf8();
 }
 
-QByteArray errorPage(int status)
+QByteArray builtInPage(const PlatformServer::Request &request, int *status)
 {
-    const QString heading = QString::number(status) + QLatin1Char(' ') + QString::fromLatin1(reasonPhrase(status));
-    return htmlPage(heading, QStringLiteral("<h1>%1</h1>\n").arg(heading.toHtmlEscaped()));
+    if (request.path == "/") {
+        const QString user = userFromQuery(request.query);
+        return htmlPage(
+            QStringLiteral("视频综合管理平台 - ") + user,
+            QStringLiteral("<h1 id=\"greeting\">欢迎, %1</h1>\n"
+                           "<p><button id=\"popup\" onclick=\"window.open('/popup','popup','width=400,height=300')\">"
+                           "打开窗口</button></p>\n"
+                           "<p><a id=\"page2\" href=\"/page2\">Page 2</a> <a id=\"cameras\" href=\"/cameras\">"
+                           "Cameras</a></p>\n"
+                           "<video id=\"video\" controls autoplay muted loop playsinline src=\"/video.mp4\"></video>\n")
+                .arg(user.toHtmlEscaped()));
+    }
+    if (request.path == "/page2")
+        return htmlPage(QStringLiteral("Page 2"),
+                        QStringLiteral("<h1>Page 2</h1>\n<p><a id=\"home\" href=\"/\">Home</a></p>\n"));
+    if (request.path == "/popup")
+        return htmlPage(QStringLiteral("Popup"), QStringLiteral("<h1>Popup</h1>\n<button id=\"close\" "
+                                                                "onclick=\"window.close()\">Close</button>\n"));
+    if (request.path == "/title") {
+        const QUrlQuery query(QString::fromLatin1(request.query));
+        const QString title = query.queryItemValue(QStringLiteral("t"), QUrl::FullyDecoded);
+        return htmlPage(title, QStringLiteral("<h1>%1</h1>\n").arg(title.toHtmlEscaped()));
+    }
+    if (request.path == "/cameras") {
+        QFile page(QStringLiteral(":/pages/cameras.html"));
+        return page.open(QIODevice::ReadOnly) ? page.readAll() : QByteArray();
+    }
+    if (request.path == "/slow")
+        return htmlPage(QStringLiteral("Slow"), QStringLiteral("<h1>Slow</h1>\n"));
+    *status = 404;
+    return htmlPage(QStringLiteral("404 Not Found"), QStringLiteral("<h1>404 Not Found</h1>\n"));
 }
 
-enum class RangeKind { Whole, Partial, Unsatisfiable };
-
-// Handles a single "bytes=" range. Anything else, including several ranges,
-// is ignored and answered with the whole file, which HTTP allows.
-RangeKind parseRange(const QByteArray &header, qint64 size, qint64 *first, qint64 *last)
+// Fits a GET's byte ranges to a file of |size| bytes for the library, which
+// would announce a range reaching beyond the end as it is, answer one that
+// starts at the end with an empty 206, and misstate the size in answers with
+// several. Several ranges get the whole file, as HTTP allows. False when the
+// range lies beyond the end.
+bool fitRanges(httplib::Ranges &ranges, qint64 size)
 {
-    const QByteArray value = header.trimmed();
-    if (!value.startsWith("bytes="))
-        return RangeKind::Whole;
-    const QByteArray range = value.mid(6).trimmed();
-    const int dash = range.indexOf('-');
-    if (dash < 0 || range.contains(','))
-        return RangeKind::Whole;
-    const QByteArray from = range.left(dash).trimmed();
-    const QByteArray to = range.mid(dash + 1).trimmed();
-
-    if (from.isEmpty()) {
-        qint64 suffix = 0;
-        if (!parseDigits(to, &suffix))
-            return RangeKind::Whole;
-        if (suffix == 0 || size == 0)
-            return RangeKind::Unsatisfiable;
-        *first = qMax<qint64>(0, size - suffix);
-        *last = size - 1;
-        return RangeKind::Partial;
+    if (ranges.size() > 1)
+        ranges.clear();
+    if (ranges.empty())
+        return true;
+    auto &[first, last] = ranges.front(); // -1 where the request left it out
+    if (first >= 0 ? first >= size : last <= 0 || size == 0) {
+        ranges.clear();
+        return false;
     }
+    if (first >= 0 && (last < 0 || last >= size))
+        last = size - 1;
+    return true;
+}
 
-    qint64 start = 0;
-    qint64 end = size - 1;
-    if (!parseDigits(from, &start) || (!to.isEmpty() && !parseDigits(to, &end)))
-        return RangeKind::Whole;
-    if (!to.isEmpty() && end < start)
-        return RangeKind::Whole;
-    if (start >= size)
-        return RangeKind::Unsatisfiable;
-    *first = start;
-    *last = qMin(end, size - 1);
-    return RangeKind::Partial;
+// The library does not say why it could not bind; one of Qt's sockets, tried
+// on the same address and port, does.
+QString bindError(const QHostAddress &address, quint16 port)
+{
+    QTcpServer probe;
+    QString why;
+    if (probe.listen(address, port)) {
+        why = QStringLiteral("it was taken for a moment, try again");
+    } else {
+        switch (probe.serverError()) {
+        case QAbstractSocket::SocketAccessError:
+            why = QStringLiteral("ports below 1024 need root or the CAP_NET_BIND_SERVICE capability");
+            break;
+        case QAbstractSocket::SocketAddressNotAvailableError:
+            why = QStringLiteral("no network interface of this machine has that address");
+            break;
+        case QAbstractSocket::AddressInUseError:
+            why = QStringLiteral("another program already listens there");
+            break;
+        default:
+            why = probe.errorString();
+        }
+    }
+    return QStringLiteral("cannot listen on address %1 port %2: %3").arg(address.toString()).arg(port).arg(why);
 }
 
 } // namespace
@@ -196,55 +159,113 @@ QByteArray PlatformServer::Request::header(const QByteArray &name) const
 
 PlatformServer::PlatformServer(QObject *parent)
     : QObject(parent)
-    , m_server(new QTcpServer(this))
+    , m_http(std::make_unique<httplib::Server>())
 {
+    m_http->new_task_queue = [] { return new httplib::ThreadPool(WorkerThreads); };
+    m_http->set_payload_max_length(MaxBodyBytes);
+    m_http->set_keep_alive_timeout(KeepAliveSeconds);
+    m_http->set_socket_options(listeningsocket::prepare);
+    const auto handler = [this](const httplib::Request &request, httplib::Response &response) {
+        t_answering = true;
+        answer(request, response);
+        t_answering = false;
+    };
+    const std::string anyPath = "[\\s\\S]*";
+    m_http->Get(anyPath, handler);
+    m_http->Post(anyPath, handler);
+    m_http->Put(anyPath, handler);
+    m_http->Patch(anyPath, handler);
+    m_http->Delete(anyPath, handler);
+    m_http->Options(anyPath, handler);
+
+    // The pages live in this static library, which the linker would drop.
+    Q_INIT_RESOURCE(pages);
     qRegisterMetaType<PlatformServer::Request>();
-    connect(m_server, &QTcpServer::newConnection, this, &PlatformServer::onNewConnection);
 }
 
 PlatformServer::~PlatformServer()
 {
-    // The sockets are destroyed with m_server after this body has run; their
-    // last signals must not reach handlers that use the connection table.
-    for (auto &entry : m_connections)
-        entry.first->disconnect(this);
+    stop();
 }
 
 bool PlatformServer::listen(const QHostAddress &address, quint16 port)
 {
-    if (!m_server->listen(address, port))
-        return false;
-    QMutexLocker lock(&m_mutex);
-    m_address = m_server->serverAddress();
-    m_port = m_server->serverPort();
+    std::lock_guard<std::mutex> control(m_control);
+    QString error;
+    int bound = -1;
+    if (m_listener.joinable()) {
+        error = QStringLiteral("the server is listening already");
+    } else if (address.isNull()) {
+        error = QStringLiteral("'%1' is not an IP address").arg(address.toString());
+    } else {
+        const std::string host = address.toString().toStdString();
+        bound = port ? (m_http->bind_to_port(host, port) ? port : -1) : m_http->bind_to_any_port(host);
+        if (bound < 0)
+            error = bindError(address, port);
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_error = error;
+        if (bound < 0)
+            return false;
+        m_address = address;
+        m_port = quint16(bound);
+        m_stopping = false;
+    }
+    // The library's stop() ends only a server that runs already.
+    const auto ended = std::make_shared<std::atomic<bool>>(false);
+    m_listener = std::thread([this, ended] {
+        m_http->listen_after_bind();
+        *ended = true;
+    });
+    while (!m_http->is_running() && !*ended)
+        std::this_thread::yield();
     return true;
+}
+
+void PlatformServer::stop()
+{
+    // Stopping waits for the server's threads, so one of them cannot.
+    Q_ASSERT(!t_answering);
+    std::lock_guard<std::mutex> control(m_control);
+    if (!m_listener.joinable())
+        return;
+    m_http->stop();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    m_listener.join();
+}
+
+bool PlatformServer::pause(int ms)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return !m_wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stopping; });
 }
 
 QString PlatformServer::errorString() const
 {
-    return m_server->errorString();
-}
-
-QAbstractSocket::SocketError PlatformServer::serverError() const
-{
-    return m_server->serverError();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_error;
 }
 
 QHostAddress PlatformServer::serverAddress() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_address;
 }
 
 quint16 PlatformServer::serverPort() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_port;
 }
 
 QString PlatformServer::baseUrl() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     QString host = m_address.toString();
     if (host.contains(QLatin1Char(':')))
         host = QLatin1Char('[') + host + QLatin1Char(']');
@@ -255,451 +276,120 @@ QString PlatformServer::baseUrl() const
 
 QList<PlatformServer::Request> PlatformServer::requests() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_requests;
 }
 
 void PlatformServer::clearRequests()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_requests.clear();
 }
 
 void PlatformServer::setRoute(const QByteArray &path, const Route &route)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_routes.insert(path, route);
 }
 
 void PlatformServer::setVideoFile(const QString &path)
 {
-    QMutexLocker lock(&m_mutex);
-    m_videoFile = path;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_files.insert("/video.mp4", path);
 }
 
-PlatformServer::Connection *PlatformServer::connectionFor(QTcpSocket *socket)
+void PlatformServer::setStreamFile(const QString &path)
 {
-    const auto it = m_connections.find(socket);
-    return it == m_connections.end() ? nullptr : &it->second;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_files.insert("/stream.mp4", path);
 }
 
-void PlatformServer::onNewConnection()
+void PlatformServer::answer(const httplib::Request &in, httplib::Response &out)
 {
-    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
-        m_connections[socket] = Connection();
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { onBytesWritten(socket); });
-        // The table entry outlives the disconnect until the socket is really
-        // gone, because handlers further up the stack may still hold it.
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            if (Connection *conn = connectionFor(socket))
-                conn->state = Connection::Closed;
-            socket->deleteLater();
-        });
-        connect(socket, &QObject::destroyed, this, [this, socket] { m_connections.erase(socket); });
+    Request request;
+    request.method = bytes(in.method);
+    request.target = bytes(in.target);
+    request.path = pathOf(request.target);
+    request.query = request.target.mid(request.path.size() + 1);
+    for (const auto &[name, value] : in.headers) {
+        // The library adds the connection's addresses to the headers.
+        if (name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" && name != "LOCAL_PORT")
+            request.headers.append({bytes(name), bytes(value)});
     }
-}
+    request.body = bytes(in.body);
 
-void PlatformServer::onReadyRead(QTcpSocket *socket)
-{
-    Connection *conn = connectionFor(socket);
-    if (!conn)
-        return;
-    const QByteArray data = socket->readAll();
-    switch (conn->state) {
-    case Connection::Reading:
-        conn->buffer += data;
-        processBuffer(socket);
-        break;
-    case Connection::Waiting:
-    case Connection::Streaming:
-        // Pipelined requests wait their turn, but a client may not queue
-        // more than one maximal request meanwhile.
-        conn->buffer += data;
-        if (conn->buffer.size() > MaxHeaderBytes + MaxBodyBytes)
-            socket->abort();
-        break;
-    case Connection::Hanging:
-    case Connection::Closing:
-    case Connection::Closed:
-        break;
-    }
-}
-
-void PlatformServer::onBytesWritten(QTcpSocket *socket)
-{
-    Connection *conn = connectionFor(socket);
-    if (!conn)
-        return;
-    if (conn->state == Connection::Streaming) {
-        pumpFile(socket, *conn);
-        if (conn->state == Connection::Reading)
-            processBuffer(socket);
-    } else if (conn->state == Connection::Closing) {
-        shutdownIfDrained(socket, *conn);
-    }
-}
-
-void PlatformServer::processBuffer(QTcpSocket *socket)
-{
-    Connection *conn = connectionFor(socket);
-    while (conn && conn->state == Connection::Reading) {
-        Request request;
-        int errorStatus = 0;
-        switch (takeRequest(*conn, request, errorStatus)) {
-        case ParseResult::Incomplete:
-            return;
-        case ParseResult::Failed:
-            sendErrorAndClose(socket, *conn, errorStatus);
-            return;
-        case ParseResult::Complete:
-            handleRequest(socket, *conn, request);
-            break;
-        }
-    }
-}
-
-PlatformServer::ParseResult PlatformServer::takeRequest(Connection &conn, Request &request, int &errorStatus)
-{
-    QByteArray &buffer = conn.buffer;
-    errorStatus = 400;
-
-    // Stray line breaks between requests are tolerated.
-    int skip = 0;
-    while (skip < buffer.size() && (buffer.at(skip) == '\r' || buffer.at(skip) == '\n'))
-        ++skip;
-    buffer.remove(0, skip);
-
-    // Bytes that cannot start an HTTP request (a TLS hello, say) are refused
-    // at once instead of waiting for a line end that may never come.
-    const int firstBreak = buffer.indexOf('\n');
-    QByteArray firstLine = firstBreak < 0 ? buffer : buffer.left(firstBreak);
-    if (firstLine.endsWith('\r'))
-        firstLine.chop(1);
-    if (hasControlBytes(firstLine))
-        return ParseResult::Failed;
-
-    QList<QByteArray> lines;
-    int bodyStart = -1;
-    int lineStart = 0;
-    while (lineStart <= MaxHeaderBytes) {
-        const int lineEnd = buffer.indexOf('\n', lineStart);
-        if (lineEnd < 0)
-            break;
-        QByteArray line = buffer.mid(lineStart, lineEnd - lineStart);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        lineStart = lineEnd + 1;
-        if (line.isEmpty()) {
-            bodyStart = lineStart;
-            break;
-        }
-        lines.append(line);
-    }
-    if (bodyStart < 0 ? buffer.size() > MaxHeaderBytes : bodyStart > MaxHeaderBytes) {
-        errorStatus = 431;
-        return ParseResult::Failed;
-    }
-    if (bodyStart < 0)
-        return ParseResult::Incomplete;
-
-    const QList<QByteArray> parts = lines.first().split(' ');
-    if (parts.size() != 3 || !isToken(parts[0]) || !isValidTarget(parts[1]))
-        return ParseResult::Failed;
-    const QByteArray &version = parts[2];
-    const bool http11 = version == "HTTP/1.1";
-    if (!http11 && version != "HTTP/1.0") {
-        const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-        const bool wellFormed = version.size() == 8 && version.startsWith("HTTP/") && version.at(6) == '.'
-            && isDigit(version.at(5)) && isDigit(version.at(7));
-        errorStatus = wellFormed ? 505 : 400;
-        return ParseResult::Failed;
-    }
-
-    qint64 contentLength = 0;
-    bool haveLength = false;
-    bool closeRequested = false;
-    bool keepAliveRequested = false;
-    for (int i = 1; i < lines.size(); ++i) {
-        const QByteArray &line = lines.at(i);
-        // Folded continuation lines are obsolete and a classic smuggling aid.
-        if (line.startsWith(' ') || line.startsWith('\t') || hasControlBytes(line))
-            return ParseResult::Failed;
-        const int colon = line.indexOf(':');
-        const QByteArray name = line.left(colon);
-        if (colon <= 0 || !isToken(name))
-            return ParseResult::Failed;
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        request.headers.append({name, value});
-
-        const QByteArray lowerName = name.toLower();
-        if (lowerName == "content-length") {
-            qint64 length = 0;
-            if (!parseDigits(value, &length) || (haveLength && length != contentLength))
-                return ParseResult::Failed;
-            contentLength = length;
-            haveLength = true;
-        } else if (lowerName == "transfer-encoding") {
-            // Browsers never send request bodies in chunks to this platform.
-            errorStatus = 501;
-            return ParseResult::Failed;
-        } else if (lowerName == "connection") {
-            for (const QByteArray &option : value.split(',')) {
-                const QByteArray token = option.trimmed().toLower();
-                closeRequested = closeRequested || token == "close";
-                keepAliveRequested = keepAliveRequested || token == "keep-alive";
-            }
-        }
-    }
-    if (contentLength > MaxBodyBytes) {
-        errorStatus = 413;
-        return ParseResult::Failed;
-    }
-    if (buffer.size() - bodyStart < contentLength)
-        return ParseResult::Incomplete;
-
-    request.method = parts[0];
-    request.target = parts[1];
-    const int question = request.target.indexOf('?');
-    request.path = question < 0 ? request.target : request.target.left(question);
-    request.query = question < 0 ? QByteArray() : request.target.mid(question + 1);
-    request.body = buffer.mid(bodyStart, int(contentLength));
-    buffer.remove(0, bodyStart + int(contentLength));
-    conn.closeAfterAnswer = closeRequested || (!http11 && !keepAliveRequested);
-    return ParseResult::Complete;
-}
-
-void PlatformServer::handleRequest(QTcpSocket *socket, Connection &conn, const Request &request)
-{
     Route route;
     bool custom = false;
+    QString file;
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_requests.append(request);
+        if (m_requests.size() > MaxRecordedRequests)
+            m_requests.removeFirst();
         const auto it = m_routes.constFind(request.path);
-        if (it != m_routes.constEnd()) {
+        custom = it != m_routes.constEnd();
+        if (custom)
             route = *it;
-            custom = true;
-        }
+        else
+            file = m_files.value(request.path);
     }
     emit requestReceived(request);
 
+    out.set_header("Cache-Control", route.cacheable ? "max-age=3600" : "no-store");
+    // The library cuts the answer to these ranges once this returns. The
+    // request is its own object, handed over as const; only the ranges change.
+    httplib::Ranges &ranges = const_cast<httplib::Request &>(in).ranges;
+    auto video = std::make_shared<QFile>(file);
+    if (!file.isEmpty() && video->open(QIODevice::ReadOnly)) {
+        const qint64 size = video->size();
+        out.set_header("Accept-Ranges", "bytes");
+        if (!fitRanges(ranges, size)) {
+            out.status = 416;
+            out.set_header("Content-Range", "bytes */" + std::to_string(size));
+            return;
+        }
+        // The library asks for the ranges the client wants, piece by piece.
+        const auto provide = [video](size_t offset, size_t length, httplib::DataSink &sink) {
+            const QByteArray chunk =
+                video->seek(qint64(offset)) ? video->read(qMin(qint64(length), FileChunkBytes)) : QByteArray();
+            return !chunk.isEmpty() && sink.write(chunk.constData(), size_t(chunk.size()));
+        };
+        out.set_content_provider(size_t(size), "video/mp4", provide);
+        return;
+    }
+    // Pages are answered whole, as HTTP allows.
+    ranges.clear();
+
     if (custom) {
-        switch (route.behaviour) {
-        case Route::Normal: {
-            Answer answer;
-            answer.status = route.status;
-            answer.contentType = route.contentType.isEmpty() ? HtmlType : route.contentType;
-            answer.body = route.body;
-            sendAnswer(socket, conn, request, answer);
+        for (const auto &[name, value] : route.headers)
+            out.set_header(text(name), text(value));
+        if (route.behaviour == Route::Hang) {
+            pause(HangLimitMs);
+            out.status = 503;
             return;
         }
-        case Route::Hang:
-            conn.state = Connection::Hanging;
-            conn.buffer.clear();
-            return;
-        case Route::Garbage:
-            socket->write(QByteArrayLiteral("\x00\x17\xff\xfe NOT HTTP AT ALL \x80\x81\r\n\r\n"));
-            startClosing(socket, conn);
-            return;
-        case Route::CloseAtOnce:
-            startClosing(socket, conn);
-            return;
+        out.status = route.status;
+        const std::string type = route.contentType.isEmpty() ? HtmlType : text(route.contentType);
+        if (route.cutAfter >= 0) {
+            const QByteArray body = route.body;
+            const qint64 cut = qMin<qint64>(route.cutAfter, body.size());
+            // Returning false after the cut makes the library drop the connection.
+            const auto provide = [body, cut](size_t offset, size_t, httplib::DataSink &sink) {
+                return qint64(offset) < cut && sink.write(body.constData() + offset, size_t(cut) - offset);
+            };
+            out.set_content_provider(size_t(body.size()), type, provide);
+        } else if (!route.body.isEmpty()) {
+            out.set_content(text(route.body), type);
         }
-    }
-
-    if (request.path == "/slow") {
-        conn.state = Connection::Waiting;
-        QTimer::singleShot(SlowDelayMs, Qt::PreciseTimer, socket, [this, socket, request] {
-            Connection *waiting = connectionFor(socket);
-            if (!waiting || waiting->state != Connection::Waiting)
-                return;
-            Answer answer;
-            answer.contentType = HtmlType;
-            answer.body = htmlPage(QStringLiteral("Slow"), QStringLiteral("<h1>Slow</h1>\n"));
-            sendAnswer(socket, *waiting, request, answer);
-            if (waiting->state == Connection::Reading)
-                processBuffer(socket);
-        });
         return;
     }
-    sendAnswer(socket, conn, request, answerFor(request));
-}
 
-PlatformServer::Answer PlatformServer::answerFor(const Request &request) const
-{
-    Answer answer;
-    answer.contentType = HtmlType;
-    if (request.path == "/") {
-        const QString user = userFromQuery(request.query);
-        answer.body = htmlPage(
-            QStringLiteral("视频综合管理平台 - ") + user,
-            QStringLiteral("<h1 id=\"greeting\">欢迎, %1</h1>\n"
-                           "<p><button id=\"popup\" onclick=\"window.open('/popup','popup','width=400,height=300')\">"
-                           "打开窗口</button></p>\n"
-                           "<p><a id=\"page2\" href=\"/page2\">Page 2</a></p>\n"
-                           "<video id=\"video\" controls autoplay muted loop playsinline src=\"/video.mp4\"></video>\n")
-                .arg(user.toHtmlEscaped()));
-    } else if (request.path == "/page2") {
-        answer.body = htmlPage(QStringLiteral("Page 2"),
-                               QStringLiteral("<h1>Page 2</h1>\n<p><a id=\"home\" href=\"/\">Home</a></p>\n"));
-    } else if (request.path == "/popup") {
-        answer.body = htmlPage(QStringLiteral("Popup"),
-                               QStringLiteral("<h1>Popup</h1>\n"
-                                              "<button id=\"close\" onclick=\"window.close()\">Close</button>\n"));
-    } else if (request.path == "/title") {
-        const QString title = decodeComponent(queryItem(request.query, "t"));
-        answer.body = htmlPage(title, QStringLiteral("<h1>%1</h1>\n").arg(title.toHtmlEscaped()));
-    } else if (request.path == "/video.mp4") {
-        return videoAnswer(request);
-    } else {
-        answer.status = 404;
-        answer.body = errorPage(404);
-    }
-    return answer;
-}
-
-PlatformServer::Answer PlatformServer::videoAnswer(const Request &request) const
-{
-    QString path;
-    {
-        QMutexLocker lock(&m_mutex);
-        path = m_videoFile;
-    }
-    Answer answer;
-    answer.contentType = HtmlType;
-    auto file = std::make_unique<QFile>(path);
-    if (path.isEmpty() || !file->open(QIODevice::ReadOnly)) {
-        answer.status = 404;
-        answer.body = errorPage(404);
-        return answer;
-    }
-
-    const qint64 size = file->size();
-    qint64 first = 0;
-    qint64 last = size - 1;
-    answer.extraHeaders.append(qMakePair(QByteArray("Accept-Ranges"), QByteArray("bytes")));
-    switch (parseRange(request.header("Range"), size, &first, &last)) {
-    case RangeKind::Unsatisfiable:
-        answer.status = 416;
-        answer.body = errorPage(416);
-        answer.extraHeaders.append(qMakePair(QByteArray("Content-Range"), "bytes */" + QByteArray::number(size)));
-        return answer;
-    case RangeKind::Partial:
-        answer.status = 206;
-        answer.extraHeaders.append(qMakePair(QByteArray("Content-Range"),
-                                             "bytes " + QByteArray::number(first) + '-' + QByteArray::number(last)
-                                                 + '/' + QByteArray::number(size)));
-        break;
-    case RangeKind::Whole:
-        first = 0;
-        last = size - 1;
-        break;
-    }
-    answer.contentType = "video/mp4";
-    answer.file = file.release();
-    answer.fileOffset = first;
-    answer.fileLength = last - first + 1;
-    return answer;
-}
-
-void PlatformServer::sendAnswer(QTcpSocket *socket, Connection &conn, const Request &request, Answer answer)
-{
-    std::unique_ptr<QFile> file(answer.file);
-    const int status = answer.status;
-    const bool bodyAllowed = status >= 200 && status != 204 && status != 304;
-    const bool sendBody = bodyAllowed && request.method != "HEAD";
-
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
-    if (bodyAllowed) {
-        if (!answer.contentType.isEmpty())
-            head += "Content-Type: " + answer.contentType + "\r\n";
-        const qint64 length = file ? answer.fileLength : answer.body.size();
-        head += "Content-Length: " + QByteArray::number(length) + "\r\n";
-    }
-    for (const auto &field : qAsConst(answer.extraHeaders))
-        head += field.first + ": " + field.second + "\r\n";
-    // Tests rely on every page view reaching the server.
-    head += "Cache-Control: no-store\r\n";
-    head += conn.closeAfterAnswer ? "Connection: close\r\n\r\n" : "Connection: keep-alive\r\n\r\n";
-
-    if (file && sendBody && answer.fileLength > 0) {
-        socket->write(head);
-        if (!file->seek(answer.fileOffset)) {
-            socket->abort();
-            return;
-        }
-        file->setParent(socket);
-        conn.file = file.release();
-        conn.fileLeft = answer.fileLength;
-        conn.state = Connection::Streaming;
-        pumpFile(socket, conn);
+    if (request.path == "/slow" && !pause(SlowDelayMs)) {
+        out.status = 503;
         return;
     }
-    socket->write(sendBody ? head + answer.body : head);
-    finishAnswer(socket, conn);
-}
-
-void PlatformServer::pumpFile(QTcpSocket *socket, Connection &conn)
-{
-    while (conn.fileLeft > 0 && socket->bytesToWrite() < WriteBufferHighWater) {
-        const QByteArray chunk = conn.file->read(qMin(FileChunkBytes, conn.fileLeft));
-        if (chunk.isEmpty()) {
-            // The file shrank underneath us; the promised length cannot be kept.
-            socket->abort();
-            return;
-        }
-        conn.fileLeft -= chunk.size();
-        socket->write(chunk);
-    }
-    if (conn.fileLeft == 0 && conn.state == Connection::Streaming) {
-        delete conn.file;
-        conn.file = nullptr;
-        finishAnswer(socket, conn);
-    }
-}
-
-void PlatformServer::finishAnswer(QTcpSocket *socket, Connection &conn)
-{
-    if (conn.state == Connection::Closed)
-        return;
-    if (conn.closeAfterAnswer)
-        startClosing(socket, conn);
-    else
-        conn.state = Connection::Reading;
-}
-
-void PlatformServer::sendErrorAndClose(QTcpSocket *socket, Connection &conn, int status)
-{
-    Answer answer;
-    answer.status = status;
-    answer.contentType = HtmlType;
-    answer.body = errorPage(status);
-    conn.closeAfterAnswer = true;
-    sendAnswer(socket, conn, Request(), answer);
-}
-
-void PlatformServer::startClosing(QTcpSocket *socket, Connection &conn)
-{
-    if (conn.state == Connection::Closed)
-        return;
-    // Closing outright while the client is still sending would make the
-    // kernel reset the connection and could destroy our answer in flight.
-    // So only our sending side is shut down, and the rest is drained.
-    conn.state = Connection::Closing;
-    conn.buffer.clear();
-    shutdownIfDrained(socket, conn);
-    QTimer::singleShot(LingerMs, socket, [socket] { socket->abort(); });
-}
-
-void PlatformServer::shutdownIfDrained(QTcpSocket *socket, Connection &conn)
-{
-    if (conn.writeShutDown || socket->bytesToWrite() > 0)
-        return;
-    conn.writeShutDown = true;
-#ifdef Q_OS_WIN
-    ::shutdown(SOCKET(socket->socketDescriptor()), SD_SEND);
-#else
-    ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
-#endif
+    int status = 200;
+    const QByteArray page = builtInPage(request, &status);
+    out.status = status;
+    out.set_content(text(page), HtmlType);
 }

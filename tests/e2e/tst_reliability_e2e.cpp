@@ -16,6 +16,7 @@
 #include "platformserver.h"
 #include "platformserverthread.h"
 #include "processutil.h"
+#include "rawserver.h"
 #include "windowmanager.h"
 #include "x11util.h"
 
@@ -337,36 +338,44 @@ void TestReliability::consoleStaysQuiet()
 
 void TestReliability::misbehavingServer_data()
 {
-    QTest::addColumn<int>("behaviour");
-    QTest::newRow("hangs") << int(PlatformServer::Route::Hang);
-    QTest::newRow("answers garbage") << int(PlatformServer::Route::Garbage);
-    QTest::newRow("closes at once") << int(PlatformServer::Route::CloseAtOnce);
-    QTest::newRow("server error") << -500;
-    QTest::newRow("down") << -1;
+    QTest::addColumn<QString>("kind");
+    for (const char *kind : {"hangs", "answers garbage", "closes at once", "server error", "down"})
+        QTest::newRow(kind) << QString::fromLatin1(kind);
 }
 
 void TestReliability::misbehavingServer()
 {
-    QFETCH(int, behaviour);
+    QFETCH(QString, kind);
     PlatformServer::Route route;
     route.contentType = "text/html";
-    if (behaviour == -500) {
+    if (kind == QLatin1String("server error")) {
         route.status = 500;
         route.body = "<html><body>Internal error</body></html>";
-    } else if (behaviour >= 0) {
-        route.behaviour = PlatformServer::Route::Behaviour(behaviour);
+    } else if (kind == QLatin1String("hangs")) {
+        route.behaviour = PlatformServer::Route::Hang;
     }
     server.server()->setRoute("/", route);
+    // Answers that are not HTTP come from a raw server next to the platform;
+    // "down" is an address where nothing listens.
+    QString target = kind == QLatin1String("down") ? QStringLiteral("127.0.0.254") : address;
+    std::unique_ptr<RawServer> raw;
+    if (kind == QLatin1String("answers garbage") || kind == QLatin1String("closes at once")) {
+        target.replace(QRegularExpression(QStringLiteral("\\.2$")), QStringLiteral(".3"));
+        raw = std::make_unique<RawServer>(QHostAddress(target), 80,
+                                          kind == QLatin1String("answers garbage") ? RawServer::Answer::Garbage
+                                                                                   : RawServer::Answer::Nothing);
+        QVERIFY(raw->listening());
+    }
 
     ClientSession session;
     QVERIFY(session.start());
     const unsigned long loginWindow = session.waitForLoginWindow();
     QVERIFY(loginWindow);
-    // "Down": an address where nothing listens.
-    const QString target = behaviour == -1 ? QStringLiteral("127.0.0.254") : address;
     QVERIFY(session.login(loginWindow, target, QStringLiteral("operator"), QStringLiteral("pw")));
     const unsigned long view = session.waitForViewWindow();
     QVERIFY(view);
+    if (raw)
+        QTRY_VERIFY_WITH_TIMEOUT(raw->served() > 0, 30000);
     // The window answers at once: closing it ends the program cleanly while
     // the page is still failing or waiting.
     QVERIFY(x11::requestClose(view));
