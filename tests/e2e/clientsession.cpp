@@ -55,6 +55,7 @@ ClientSession::~ClientSession()
     if (QTest::currentTestFailed() && started_.isValid()) {
         const QString output = QString::fromLocal8Bit(process_.readAll().right(8000));
         qWarning().noquote() << "vmpclient session:" << timeline_.join(QStringLiteral(", "))
+                             << "\nset.txt:" << readFile(QStringLiteral("set.txt")).toHtmlEscaped()
                              << "\nthe end of its output:\n" << output;
     }
 }
@@ -146,6 +147,12 @@ void ClientSession::killAll()
 {
     if (process_.state() == QProcess::NotRunning)
         return;
+    if (QTest::currentTestFailed()) {
+        for (unsigned long window : windows())
+            mark(QStringLiteral("window %1 open").arg(x11::describe(window)));
+        for (unsigned long box : x11::findWindows(QStringLiteral("warning")))
+            mark(QStringLiteral("warning box %1").arg(x11::describe(box)));
+    }
     const QList<qint64> children = proc::descendants(process_.processId());
     process_.kill();
     process_.waitForFinished(10000);
