@@ -148,6 +148,12 @@ bool TestReliability::closeView(ClientSession &session)
 
 void TestReliability::noSecretOnDisk()
 {
+    // A page that may be cached, as a real platform's may: a disk cache would
+    // keep its address, password included.
+    PlatformServer::Route page;
+    page.body = "<html><head><title>Cached</title></head><body>Cameras</body></html>";
+    page.cacheable = true;
+    server.server()->setRoute("/", page);
     ClientSession session;
     QVERIFY(session.start());
     const QString password = QString::fromLatin1(secret) + QStringLiteral("#42 &x");

@@ -1,8 +1,12 @@
-// removeDir and createMarkedDir on real directory trees, each test in a
-// temporary working directory of its own.
+// Process start-up's units: the role test of main, and removeDir and
+// createMarkedDir on real directory trees, each in a temporary working
+// directory of its own.
 #include <QtTest>
 
+#include <vector>
+
 #include "filetree.h"
+#include "issubprocess.h"
 #include "removedir.h"
 
 namespace {
@@ -29,7 +33,7 @@ bool build(const QStringList &entries)
 
 } // namespace
 
-class TestRemoveDir : public QObject
+class TestApp : public QObject
 {
     Q_OBJECT
 
@@ -37,6 +41,37 @@ class TestRemoveDir : public QObject
     QScopedPointer<QTemporaryDir> temp;
 
 private slots:
+    // "--type" anywhere counts, the program path included; capitals do not.
+    void roleFromArguments_data()
+    {
+        QTest::addColumn<QByteArrayList>("arguments");
+        QTest::addColumn<bool>("subProcess");
+
+        QTest::newRow("engine switch") << QByteArrayList{"vmpclient", "--type=renderer"} << true;
+        QTest::newRow("longer switch --typeface") << QByteArrayList{"vmpclient", "--typeface"} << true;
+        QTest::newRow("inside a word, not first") << QByteArrayList{"vmpclient", "x", "z--typez"} << true;
+        QTest::newRow("after a lone --") << QByteArrayList{"vmpclient", "--", "--type=renderer"} << true;
+        QTest::newRow("program path a--type/") << QByteArrayList{"/opt/a--type/vmpclient"} << true;
+        QTest::newRow("non-ASCII around it") << QByteArrayList{"vmpclient", "视频--type平台"} << true;
+        QTest::newRow("capitals --TYPE=renderer") << QByteArrayList{"vmpclient", "--TYPE=renderer"} << false;
+        QTest::newRow("single dash -type") << QByteArrayList{"vmpclient", "-type=gpu-process"} << false;
+        QTest::newRow("split over arguments") << QByteArrayList{"vmpclient", "--", "type"} << false;
+        QTest::newRow("program only") << QByteArrayList{"vmpclient"} << false;
+        QTest::newRow("no arguments") << QByteArrayList{} << false;
+    }
+
+    void roleFromArguments()
+    {
+        QFETCH(QByteArrayList, arguments);
+        QFETCH(bool, subProcess);
+        // argv as main gets it, ending with a null entry.
+        std::vector<char *> argv;
+        for (QByteArray &argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        QCOMPARE(isSubProcess(arguments.size(), argv.data()), subProcess);
+    }
+
     void init()
     {
         temp.reset(new QTemporaryDir);
@@ -88,6 +123,8 @@ private slots:
         QTest::newRow("to a marked outside directory") << ".cache/link>outside/marked";
         QTest::newRow("nested, to an outside file") << ".cache/sub/deeper/link>outside/dir/file.txt";
         QTest::newRow("to the parent directory") << ".cache/up>.";
+        // Was: a link whose target is gone stayed, and with it ".cache".
+        QTest::newRow("dangling") << ".cache/sub/dangling>outside/nothing-here";
     }
 
     // Symptom: emptying ".cache" emptied whatever a link inside it pointed to.
@@ -123,6 +160,6 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRemoveDir)
+QTEST_GUILESS_MAIN(TestApp)
 
-#include "tst_removedir.moc"
+#include "tst_app.moc"
