@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include <QProcess>
 #include <QTcpServer>
 #include <QWidget>
 #include <QtTest>
@@ -17,6 +18,8 @@
 #include "platformserver.h"
 #include "recordingclient.h"
 #include "stringcollector.h"
+#include "useractions.h"
+#include "windowmanager.h"
 #include "x11util.h"
 
 class TestCefBrowser : public QObject
@@ -25,6 +28,7 @@ class TestCefBrowser : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void createsChildOfGivenWindow();
     void loadUrlBackAndForward();
     void closeSequenceRunsOnceInOrder();
@@ -46,6 +50,8 @@ private slots:
     void failedLoadsKeepTheirOwnCodes_data();
     void failedLoadsKeepTheirOwnCodes();
     void consoleGoesToTheClient();
+    void fullscreenAndBack_data();
+    void fullscreenAndBack();
 
 private:
     struct Browser
@@ -73,10 +79,20 @@ private:
     static bool settleUiThread(RecordingClient *client);
 
     PlatformServerThread server;
+    // Fullscreen and its way back are the window manager's business, as on
+    // a desktop.
+    QProcess windowManager;
 };
+
+void TestCefBrowser::cleanupTestCase()
+{
+    windowManager.kill();
+    windowManager.waitForFinished();
+}
 
 void TestCefBrowser::initTestCase()
 {
+    QVERIFY(windowmanager::start(windowManager));
     QString error;
     QVERIFY2(server.start(QHostAddress(QStringLiteral("127.0.0.1")), 0, &error), qPrintable(error));
 }
@@ -602,6 +618,110 @@ void TestCefBrowser::consoleGoesToTheClient()
                               20000);
     QCOMPARE(b.client->wrongThreadCalls(), 0);
     QVERIFY(b.close());
+}
+
+namespace {
+
+// A top-level window whose browser child fills it, as the program's web view
+// keeps it.
+class HostWindow : public QWidget
+{
+public:
+    CefWindowHandle browserWindow = 0;
+
+protected:
+    void resizeEvent(QResizeEvent *) override
+    {
+        if (QWidget *child = QWidget::find(static_cast<WId>(browserWindow)))
+            child->setGeometry(rect());
+    }
+};
+
+// The element fills the top left 320x180 of the page. The title reports each
+// fullscreen change and each key that reaches the page, numbered.
+const char fullscreenPage[] =
+    "<!DOCTYPE html><html><head><title>ready</title></head><body style='margin:0'>"
+    "<div id=v style='position:absolute;left:0;top:0;width:320px;height:180px;background:#036'"
+    " onclick='this.requestFullscreen()'></div>"
+    "<script>"
+    "var n = 0;"
+    "document.onfullscreenchange = function () {"
+    "  var e = document.fullscreenElement;"
+    "  document.title = 'fullscreen ' + (++n) + ' ' + (e ? e.id : 'none'); };"
+    "document.onkeydown = function (e) { document.title = 'key ' + (++n) + ' ' + e.key; };"
+    "</script></body></html>";
+
+} // namespace
+
+void TestCefBrowser::fullscreenAndBack_data()
+{
+    QTest::addColumn<bool>("maximized");
+    QTest::addColumn<bool>("byEscape");
+    QTest::newRow("normal window, Escape") << false << true;
+    QTest::newRow("maximized window, Escape") << true << true;
+    QTest::newRow("normal window, page leaves") << false << false;
+}
+
+void TestCefBrowser::fullscreenAndBack()
+{
+    QFETCH(bool, maximized);
+    QFETCH(bool, byEscape);
+    PlatformServer::Route page;
+    page.body = fullscreenPage;
+    server.server()->setRoute("/fullscreen", page);
+
+    HostWindow host;
+    host.setGeometry(100, 100, 480, 360);
+    if (maximized)
+        host.showMaximized();
+    else
+        host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
+    CefRefPtr<RecordingClient> client = new RecordingClient();
+    CefWindowInfo info;
+    info.SetAsChild(static_cast<CefWindowHandle>(host.winId()), CefRect(0, 0, host.width(), host.height()));
+    QVERIFY(CefBrowserHost::CreateBrowser(info, client.get(), url("/fullscreen"), CefBrowserSettings(), nullptr));
+    QTRY_VERIFY_WITH_TIMEOUT(client->browser(0), 20000);
+    CefRefPtr<CefBrowser> browser = client->browser(0);
+    const int id = browser->GetIdentifier();
+    host.browserWindow = browser->GetHost()->GetWindowHandle();
+    if (QWidget *child = QWidget::find(static_cast<WId>(host.browserWindow)))
+        child->setGeometry(host.rect());
+    const auto titled = [&](const QString &title) {
+        return client->events("title").contains(QStringLiteral("title %1 %2").arg(id).arg(title));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(titled("ready"), 20000);
+
+    const unsigned long window = host.winId();
+    const QSize screen = x11::screenSize();
+    if (maximized)
+        QTRY_COMPARE(x11::screenGeometry(window).width(), screen.width());
+    const QRect before = x11::screenGeometry(window);
+    QVERIFY(before.size() != screen);
+
+    // Fullscreen needs a user's gesture: a real click on the element.
+    QVERIFY(user::activate(window));
+    QVERIFY(user::click(window, 100, 80));
+    QTRY_VERIFY_WITH_TIMEOUT(titled("fullscreen 1 v"), 10000);
+    QTRY_COMPARE(x11::screenGeometry(window), QRect(QPoint(0, 0), screen));
+    QCOMPARE(client->events("fullscreen"), QStringList{QStringLiteral("fullscreen %1 1").arg(id)});
+
+    if (byEscape)
+        QVERIFY(user::key(QStringLiteral("Escape")));
+    else
+        browser->GetMainFrame()->ExecuteJavaScript("document.exitFullscreen()", "", 0);
+    QTRY_VERIFY_WITH_TIMEOUT(titled("fullscreen 2 none"), 10000);
+    QTRY_COMPARE(x11::screenGeometry(window), before);
+    QCOMPARE(client->events("fullscreen"),
+             (QStringList{QStringLiteral("fullscreen %1 1").arg(id), QStringLiteral("fullscreen %1 0").arg(id)}));
+    // The Escape that left fullscreen never reached the page; out of
+    // fullscreen, Escape is the page's again.
+    QVERIFY(client->events("title").filter(QStringLiteral(" key ")).isEmpty());
+    QVERIFY(user::key(QStringLiteral("Escape")));
+    QTRY_VERIFY(titled("key 3 Escape"));
+    QCOMPARE(x11::screenGeometry(window), before);
+    browser->GetHost()->CloseBrowser(true);
+    QTRY_COMPARE_WITH_TIMEOUT(client->events("before-close").size(), 1, 20000);
 }
 
 ENGINE_TEST_MAIN(TestCefBrowser)
