@@ -14,6 +14,7 @@
 #include "libcef/engine_page.h"
 #include "libcef/frame_impl.h"
 #include "libcef/net_error.h"
+#include "libcef/page_requests.h"
 
 namespace {
 
@@ -248,6 +249,10 @@ void CefBrowserHostImpl::ConnectPage() {
                      });
                    });
   QObject::connect(page, &QWebEnginePage::windowCloseRequested, page, [self] { self->CloseBrowser(false); });
+  QObject::connect(page, &QWebEnginePage::featurePermissionRequested, page,
+                   [self, page](const QUrl& origin, QWebEnginePage::Feature feature) {
+                     cef::RequestPermission(self, page, origin, feature);
+                   });
   QObject::connect(page, &QWebEnginePage::fullScreenRequested, page,
                    [self](QWebEngineFullScreenRequest request) {
                      request.accept();

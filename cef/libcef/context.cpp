@@ -17,6 +17,7 @@
 #include "include/cef_task.h"
 #include "include/wrapper/cef_closure_task.h"
 #include "libcef/browser_host_impl.h"
+#include "libcef/download_manager.h"
 #include "libcef/ui_thread.h"
 
 void CefSetGlobalCommandLine(int argc, const char* const* argv);
@@ -275,6 +276,8 @@ QWebEngineProfile* Context::Profile() {
   if (!accept_language_.isEmpty())
     profile->setHttpAcceptLanguage(accept_language_);
   profile->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+  // Downloads go to the clients of the browsers that start them.
+  new DownloadManager(profile);
   profile_ = profile;
   return profile;
 }
@@ -295,6 +298,16 @@ CefRefPtr<CefBrowserHostImpl> Context::UnregisterBrowser(int id) {
 CefRefPtr<CefBrowserHostImpl> Context::GetBrowser(int id) const {
   const auto it = browsers_.find(id);
   return it == browsers_.end() ? nullptr : it->second;
+}
+
+CefRefPtr<CefBrowserHostImpl> Context::GetBrowserForPage(const QWebEnginePage* page) const {
+  if (!page)
+    return nullptr;
+  for (const auto& entry : browsers_) {
+    if (entry.second->page() == page)
+      return entry.second;
+  }
+  return nullptr;
 }
 
 void Context::Shutdown() {
