@@ -18,6 +18,7 @@
 #include "include/wrapper/cef_closure_task.h"
 #include "libcef/browser_host_impl.h"
 #include "libcef/download_manager.h"
+#include "libcef/gpu_info.h"
 #include "libcef/ui_thread.h"
 
 void CefSetGlobalCommandLine(int argc, const char* const* argv);
@@ -229,6 +230,10 @@ bool Context::Start(const CefMainArgs& args, const CefSettings& settings, CefRef
       flags << flag;
     }
   }
+  // Under a software OpenGL the engine's GPU blocklist turns WebGL off,
+  // although WebGL works there; on a real GPU the blocklist stays in charge.
+  if (!flags.join(' ').contains("--ignore-gpu-blocklist") && IsSoftwareRenderer(OpenGlRenderer()))
+    flags << "--ignore-gpu-blocklist";
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.join(' '));
 
   // Qt would keep compiled shaders under the home directory; the engine
