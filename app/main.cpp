@@ -20,8 +20,10 @@ int main(int argc, char *argv[])
     }
 
     // The engine shares OpenGL contexts with Qt, which must know before the
-    // application object exists.
+    // application object exists. On a high-density screen windows and pages
+    // are scaled up, so that every size stays what it is in logical pixels.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication app(argc, argv);
 
     // ".cache" is used only when it is this program's: created by it (the

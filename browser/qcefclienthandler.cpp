@@ -2,10 +2,36 @@
 
 #include <sstream>
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QThread>
+
+#include "downloadfiles.h"
 #include "include/wrapper/cef_closure_task.h"
 #include "include/wrapper/cef_helpers.h"
+#include "pagedialogs.h"
 
 namespace {
+
+// Scheme, host and port, with the port written out, so that equal origins
+// compare equal however they are written.
+QString originOf(const QUrl &url)
+{
+    if (!url.isValid() || url.host().isEmpty())
+        return QString();
+    const QString scheme = url.scheme().toLower();
+    const int port = url.port(scheme == QLatin1String("https") ? 443 : scheme == QLatin1String("http") ? 80 : -1);
+    return scheme + QLatin1String("://") + url.host().toLower() + QLatin1Char(':') + QString::number(port);
+}
+
+// Hands |task| to the GUI thread; dropped when the application is gone.
+void onGuiThread(std::function<void()> task)
+{
+    if (QCoreApplication *app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, std::move(task), Qt::QueuedConnection);
+}
 
 std::string escapeHtml(const std::string &text)
 {
@@ -56,7 +82,14 @@ QCefClientHandler::QCefClientHandler()
               if (CefRefPtr<CefBrowser> browser = GetBrowser())
                   browser->GetMainFrame()->LoadURL(url);
           })
+    , askingPermission(false)
 {
+}
+
+QCefClientHandler::~QCefClientHandler()
+{
+    for (const auto &entry : downloads)
+        discardDownload(entry.second.temporaryPath);
 }
 
 bool QCefClientHandler::isMainFrameOfMain(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame) const
@@ -86,6 +119,16 @@ CefRefPtr<CefDisplayHandler> QCefClientHandler::GetDisplayHandler()
     return this;
 }
 
+CefRefPtr<CefDownloadHandler> QCefClientHandler::GetDownloadHandler()
+{
+    return this;
+}
+
+CefRefPtr<CefJSDialogHandler> QCefClientHandler::GetJSDialogHandler()
+{
+    return this;
+}
+
 CefRefPtr<CefLifeSpanHandler> QCefClientHandler::GetLifeSpanHandler()
 {
     return this;
@@ -96,9 +139,27 @@ CefRefPtr<CefLoadHandler> QCefClientHandler::GetLoadHandler()
     return this;
 }
 
+CefRefPtr<CefPermissionHandler> QCefClientHandler::GetPermissionHandler()
+{
+    return this;
+}
+
 CefRefPtr<CefRequestHandler> QCefClientHandler::GetRequestHandler()
 {
     return this;
+}
+
+void QCefClientHandler::SetPlatformUrl(const QUrl &url)
+{
+    std::lock_guard<std::mutex> guard(platformOriginLock);
+    platformOrigin = originOf(url);
+}
+
+void QCefClientHandler::notify(const QString &text)
+{
+    std::lock_guard<std::mutex> guard(listenerLock);
+    if (listener)
+        listener->OnNotice(text);
 }
 
 void QCefClientHandler::OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &title)
@@ -107,6 +168,199 @@ void QCefClientHandler::OnTitleChange(CefRefPtr<CefBrowser> browser, const CefSt
     std::lock_guard<std::mutex> guard(listenerLock);
     if (listener)
         listener->OnTitleChange(browser, title);
+}
+
+void QCefClientHandler::OnBeforeDownload(CefRefPtr<CefBrowser> browser,
+                                         CefRefPtr<CefDownloadItem> downloadItem,
+                                         const CefString &suggestedName,
+                                         CefRefPtr<CefBeforeDownloadCallback> callback)
+{
+    CEF_REQUIRE_UI_THREAD();
+    (void)browser;
+    Download download;
+    download.directory = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    download.name = downloadFileName(suggestedName.ToQString());
+    download.temporaryPath = reserveDownload(download.directory, download.name);
+    if (download.temporaryPath.isEmpty()) {
+        // The callback goes unanswered, which cancels the download.
+        notify(QString::fromUtf8("无法下载 %1：%2 不可写。")
+                   .arg(download.name, QDir::toNativeSeparators(download.directory)));
+        return;
+    }
+    downloads[downloadItem->GetId()] = download;
+    callback->Continue(CefString(download.temporaryPath), false);
+}
+
+void QCefClientHandler::OnDownloadUpdated(CefRefPtr<CefBrowser> browser,
+                                          CefRefPtr<CefDownloadItem> downloadItem,
+                                          CefRefPtr<CefDownloadItemCallback> callback)
+{
+    CEF_REQUIRE_UI_THREAD();
+    (void)browser;
+    const auto it = downloads.find(downloadItem->GetId());
+    if (it == downloads.end() || downloadItem->IsInProgress())
+        return;
+    const Download download = it->second;
+    downloads.erase(it);
+    if (downloadItem->IsComplete()) {
+        const QString saved = publishDownload(download.temporaryPath, download.directory, download.name);
+        if (!saved.isEmpty()) {
+            notify(QString::fromUtf8("已下载到 %1").arg(QDir::toNativeSeparators(saved)));
+            return;
+        }
+    } else {
+        // An interrupted download is given up rather than left half done.
+        if (downloadItem->IsInterrupted())
+            callback->Cancel();
+        discardDownload(download.temporaryPath);
+    }
+    notify(QString::fromUtf8("下载失败：%1").arg(download.name));
+}
+
+bool QCefClientHandler::OnJSDialog(CefRefPtr<CefBrowser> browser,
+                                   const CefString &originUrl,
+                                   JSDialogType dialogType,
+                                   const CefString &messageText,
+                                   const CefString &defaultPromptText,
+                                   CefRefPtr<CefJSDialogCallback> callback,
+                                   bool &suppressMessage)
+{
+    CEF_REQUIRE_UI_THREAD();
+    (void)suppressMessage;
+    const QString origin = originUrl.ToQString();
+    const QString message = messageText.ToQString();
+    const QString defaultText = defaultPromptText.ToQString();
+    onGuiThread([browser, origin, dialogType, message, defaultText, callback] {
+        QString input;
+        const bool accepted
+            = showJavaScriptDialog(browserWindow(browser), origin, dialogType, message, defaultText, &input);
+        callback->Continue(accepted, CefString(input));
+    });
+    return true;
+}
+
+bool QCefClientHandler::OnBeforeUnloadDialog(CefRefPtr<CefBrowser> browser,
+                                             const CefString &messageText,
+                                             bool isReload,
+                                             CefRefPtr<CefJSDialogCallback> callback)
+{
+    CEF_REQUIRE_UI_THREAD();
+    (void)messageText;
+    (void)isReload;
+    const QUrl page(browser->GetMainFrame()->GetURL().ToQString());
+    const QString origin
+        = page.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toString();
+    onGuiThread([browser, origin, callback] {
+        callback->Continue(askToLeavePage(browserWindow(browser), origin), CefString());
+    });
+    return true;
+}
+
+bool QCefClientHandler::OnRequestMediaAccessPermission(CefRefPtr<CefBrowser> browser,
+                                                       CefRefPtr<CefFrame> frame,
+                                                       const CefString &requestingOrigin,
+                                                       uint32_t requestedPermissions,
+                                                       CefRefPtr<CefMediaAccessCallback> callback)
+{
+    CEF_REQUIRE_UI_THREAD();
+    (void)frame;
+    unsigned devices = 0;
+    if (requestedPermissions & CEF_MEDIA_PERMISSION_DEVICE_AUDIO_CAPTURE)
+        devices |= Microphone;
+    if (requestedPermissions & CEF_MEDIA_PERMISSION_DEVICE_VIDEO_CAPTURE)
+        devices |= Camera;
+    // The screen is not asked for: the platform has no use for it.
+    const uint32_t cameraAndMicrophone
+        = CEF_MEDIA_PERMISSION_DEVICE_AUDIO_CAPTURE | CEF_MEDIA_PERMISSION_DEVICE_VIDEO_CAPTURE;
+    if (requestedPermissions & ~cameraAndMicrophone)
+        devices = 0;
+    requestPermission(browser, requestingOrigin.ToQString(), devices, [callback, requestedPermissions](bool allowed) {
+        if (allowed)
+            callback->Continue(requestedPermissions);
+        else
+            callback->Cancel();
+    });
+    return true;
+}
+
+bool QCefClientHandler::OnShowPermissionPrompt(CefRefPtr<CefBrowser> browser,
+                                               uint64_t promptId,
+                                               const CefString &requestingOrigin,
+                                               uint32_t requestedPermissions,
+                                               CefRefPtr<CefPermissionPromptCallback> callback)
+{
+    CEF_REQUIRE_UI_THREAD();
+    (void)promptId;
+    const unsigned devices = requestedPermissions == CEF_PERMISSION_TYPE_NOTIFICATIONS ? unsigned(Notifications) : 0u;
+    requestPermission(browser, requestingOrigin.ToQString(), devices, [callback](bool allowed) {
+        callback->Continue(allowed ? CEF_PERMISSION_RESULT_ACCEPT : CEF_PERMISSION_RESULT_DENY);
+    });
+    return true;
+}
+
+void QCefClientHandler::requestPermission(CefRefPtr<CefBrowser> browser, const QString &origin, unsigned devices,
+                                          std::function<void(bool)> answer)
+{
+    QString platform;
+    {
+        std::lock_guard<std::mutex> guard(platformOriginLock);
+        platform = platformOrigin;
+    }
+    if (!devices || platform.isEmpty() || originOf(QUrl(origin)) != platform) {
+        answer(false);
+        return;
+    }
+    CefRefPtr<QCefClientHandler> self = this;
+    PermissionRequest request{browser, origin, devices, std::move(answer)};
+    onGuiThread([self, request] { self->decidePermission(request); });
+}
+
+void QCefClientHandler::decidePermission(PermissionRequest request)
+{
+    Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
+    bool known = true;
+    for (unsigned device = 1; device <= request.devices; device <<= 1) {
+        if (!(request.devices & device))
+            continue;
+        const auto answered = permissionAnswers.find(device);
+        if (answered == permissionAnswers.end()) {
+            known = false;
+        } else if (!answered->second) {
+            // Refused once, refused until the program ends.
+            request.answer(false);
+            return;
+        }
+    }
+    if (known) {
+        request.answer(true);
+        return;
+    }
+    if (askingPermission) {
+        waitingPermissions.push_back(std::move(request));
+        return;
+    }
+    QStringList names;
+    if (request.devices & Microphone)
+        names << QString::fromUtf8("麦克风");
+    if (request.devices & Camera)
+        names << QString::fromUtf8("摄像头");
+    if (request.devices & Notifications)
+        names << QString::fromUtf8("通知");
+    askingPermission = true;
+    const bool allowed
+        = askPermission(browserWindow(request.browser), request.origin, names.join(QString::fromUtf8("和")));
+    askingPermission = false;
+    for (unsigned device = 1; device <= request.devices; device <<= 1) {
+        if (request.devices & device)
+            permissionAnswers[device] = allowed;
+    }
+    request.answer(allowed);
+    // Requests that came while the question was open are decided now, most
+    // of them by this answer.
+    std::vector<PermissionRequest> waiting;
+    waiting.swap(waitingPermissions);
+    for (PermissionRequest &next : waiting)
+        decidePermission(std::move(next));
 }
 
 void QCefClientHandler::OnAfterCreated(CefRefPtr<CefBrowser> browser)

@@ -4,11 +4,14 @@
 #include <atomic>
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <list>
 #include <map>
 #include <mutex>
+#include <vector>
 
 #include <QString>
+#include <QUrl>
 
 #include "include/cef_client.h"
 #include "reconnector.h"
@@ -19,15 +22,22 @@ class QEvent;
 // popups, notes when the main browser is asked to close, reports creation and
 // titles to its listener and replaces a failed frame with an error page. When
 // the platform is down, it brings the platform's page back on its own once the
-// platform answers again.
+// platform answers again. It also serves the page as a browser would: saves
+// downloads, shows JavaScript dialogs and asks the user before the platform's
+// page may use a microphone, a camera or notifications.
 //
-// Threads: the constructor, SetListener, GetBrowser and IsClosing run on the Qt
-// GUI thread; every engine callback below runs on the browser UI thread, and so
-// do the listener calls made from them.
+// Threads: the constructor, SetListener, SetPlatformUrl, GetBrowser and
+// IsClosing run on the Qt GUI thread; every engine callback below runs on the
+// browser UI thread, and so do the listener calls made from them. Dialogs are
+// shown from tasks handed to the GUI thread, which answer the engine's
+// callbacks from there.
 class QCefClientHandler : public CefClient,
                           public CefDisplayHandler,
+                          public CefDownloadHandler,
+                          public CefJSDialogHandler,
                           public CefLifeSpanHandler,
                           public CefLoadHandler,
+                          public CefPermissionHandler,
                           public CefRequestHandler
 {
 public:
@@ -42,9 +52,13 @@ public:
         virtual void OnAfterCreated() = 0;
         virtual void PostEvent(QEvent *event) = 0;
         virtual void OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &title) = 0;
+        // A short message for the user, such as where a download was saved.
+        virtual void OnNotice(const QString &text) { (void)text; }
     };
 
     QCefClientHandler();
+    // Removes what downloads still running have written.
+    ~QCefClientHandler() override;
 
     // Sets the receiver of reports; null switches them off. When it returns,
     // no report reaches the previous listener any more: a report running at
@@ -58,14 +72,46 @@ public:
     // True once the engine has asked to close the main browser.
     bool IsClosing();
 
+    // The address of the platform the user logged in to. Only its origin
+    // may ask for devices and notifications; every other origin is refused
+    // without a question.
+    void SetPlatformUrl(const QUrl &url);
+
     // CefClient methods.
     CefRefPtr<CefDisplayHandler> GetDisplayHandler() override;
+    CefRefPtr<CefDownloadHandler> GetDownloadHandler() override;
+    CefRefPtr<CefJSDialogHandler> GetJSDialogHandler() override;
     CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() override;
     CefRefPtr<CefLoadHandler> GetLoadHandler() override;
+    CefRefPtr<CefPermissionHandler> GetPermissionHandler() override;
     CefRefPtr<CefRequestHandler> GetRequestHandler() override;
 
     // CefDisplayHandler methods.
     void OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &title) override;
+
+    // CefDownloadHandler methods.
+    // Saves to the user's download directory under the name the server
+    // gives, made unique; the user is told where the file went.
+    void OnBeforeDownload(CefRefPtr<CefBrowser> browser,
+                          CefRefPtr<CefDownloadItem> downloadItem,
+                          const CefString &suggestedName,
+                          CefRefPtr<CefBeforeDownloadCallback> callback) override;
+    void OnDownloadUpdated(CefRefPtr<CefBrowser> browser,
+                           CefRefPtr<CefDownloadItem> downloadItem,
+                           CefRefPtr<CefDownloadItemCallback> callback) override;
+
+    // CefJSDialogHandler methods.
+    bool OnJSDialog(CefRefPtr<CefBrowser> browser,
+                    const CefString &originUrl,
+                    JSDialogType dialogType,
+                    const CefString &messageText,
+                    const CefString &defaultPromptText,
+                    CefRefPtr<CefJSDialogCallback> callback,
+                    bool &suppressMessage) override;
+    bool OnBeforeUnloadDialog(CefRefPtr<CefBrowser> browser,
+                              const CefString &messageText,
+                              bool isReload,
+                              CefRefPtr<CefJSDialogCallback> callback) override;
 
     // CefLifeSpanHandler methods.
     void OnAfterCreated(CefRefPtr<CefBrowser> browser) override;
@@ -81,6 +127,18 @@ public:
                      const CefString &errorText,
                      const CefString &failedUrl) override;
 
+    // CefPermissionHandler methods.
+    bool OnRequestMediaAccessPermission(CefRefPtr<CefBrowser> browser,
+                                        CefRefPtr<CefFrame> frame,
+                                        const CefString &requestingOrigin,
+                                        uint32_t requestedPermissions,
+                                        CefRefPtr<CefMediaAccessCallback> callback) override;
+    bool OnShowPermissionPrompt(CefRefPtr<CefBrowser> browser,
+                                uint64_t promptId,
+                                const CefString &requestingOrigin,
+                                uint32_t requestedPermissions,
+                                CefRefPtr<CefPermissionPromptCallback> callback) override;
+
     // CefRequestHandler methods.
     // A page whose render process died is loaded again, so that the window
     // never stays blank; a page that keeps crashing is left alone. Each
@@ -95,6 +153,34 @@ public:
 
 private:
     bool isMainFrameOfMain(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame) const;
+    // Devices and permissions a page may ask for, as the user names them.
+    enum Device : unsigned {
+        Microphone = 1,
+        Camera = 2,
+        Notifications = 4
+    };
+    struct Download
+    {
+        QString temporaryPath;
+        QString directory;
+        QString name;
+    };
+    struct PermissionRequest
+    {
+        CefRefPtr<CefBrowser> browser;
+        QString origin;
+        unsigned devices;
+        std::function<void(bool)> answer;
+    };
+
+    void notify(const QString &text);
+    // Browser UI thread: answers at once for any origin but the platform's,
+    // otherwise hands the question to the GUI thread.
+    void requestPermission(CefRefPtr<CefBrowser> browser, const QString &origin, unsigned devices,
+                           std::function<void(bool)> answer);
+    // GUI thread: answers from what the user said before, or asks; one
+    // question at a time.
+    void decidePermission(PermissionRequest request);
 
     // Browser UI thread only.
     std::list<CefRefPtr<CefBrowser>> popupBrowsers;
@@ -111,6 +197,15 @@ private:
     Reconnector reconnector;
     // Recent recoveries of each open browser, by identifier.
     std::map<int, std::deque<std::chrono::steady_clock::time_point>> recoveries;
+    std::map<uint32_t, Download> downloads;
+    // Written on the GUI thread, read on the browser UI thread.
+    QString platformOrigin;
+    std::mutex platformOriginLock;
+    // GUI thread only: the user's answers by device, and the requests that
+    // wait while a question is open.
+    std::map<unsigned, bool> permissionAnswers;
+    bool askingPermission;
+    std::vector<PermissionRequest> waitingPermissions;
 
     IMPLEMENT_REFCOUNTING(QCefClientHandler);
     DISALLOW_COPY_AND_ASSIGN(QCefClientHandler);

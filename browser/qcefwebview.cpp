@@ -9,6 +9,7 @@
 #include "childwindow.h"
 #include "include/cef_browser.h"
 #include "include/wrapper/cef_helpers.h"
+#include "noticebar.h"
 
 // A blank page: the hidden browser makes no network request before the login.
 const QString defaultStartAddress = QStringLiteral("about:blank");
@@ -23,6 +24,7 @@ QCefWebView::QCefWebView(QWidget *parent)
     , hasUrl(false)
     , url(QString())
     , loadPending(false)
+    , notice(nullptr)
 {
     setAttribute(Qt::WA_NativeWindow);
     setAttribute(Qt::WA_DontCreateNativeAncestors);
@@ -46,6 +48,8 @@ bool QCefWebView::load(const QUrl &newUrl)
     url = newUrl;
     hasUrl = !newUrl.isEmpty();
     loadPending = false;
+    if (clientHandler)
+        clientHandler->SetPlatformUrl(newUrl);
     const bool creating = state.load() == Creating;
     if (creating)
         skipNextLoadStart = true;
@@ -82,6 +86,7 @@ bool QCefWebView::createBrowser(const QSize &size)
 
     clientHandler = new QCefClientHandler();
     clientHandler->SetListener(this);
+    clientHandler->SetPlatformUrl(url);
 
     const QString startUrl = url.isEmpty() ? defaultStartAddress : url.toString();
     // The state moves on before the request, so that a browser reported at
@@ -243,4 +248,17 @@ void QCefWebView::OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &
 {
     browser = nullptr;
     emit titleChanged(title.ToQString());
+}
+
+void QCefWebView::OnNotice(const QString &text)
+{
+    QMetaObject::invokeMethod(this, [this, text] { showNotice(text); }, Qt::QueuedConnection);
+}
+
+void QCefWebView::showNotice(const QString &text)
+{
+    REQUIRE_GUI_THREAD();
+    if (!notice)
+        notice = new NoticeBar(this);
+    notice->post(text);
 }

@@ -9,6 +9,8 @@
 
 #include "qcefclienthandler.h"
 
+class NoticeBar;
+
 // The address a browser starts on when it is created before any URL is known.
 extern const QString defaultStartAddress;
 
@@ -75,6 +77,8 @@ protected:
     void OnAfterCreated() override;
     void PostEvent(QEvent *event) override;
     void OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &title) override;
+    // Shown in a notice at the bottom of the view, on the GUI thread.
+    void OnNotice(const QString &text) override;
 
 private:
     bool loadInBrowser(const QUrl &url);
@@ -84,6 +88,7 @@ private:
     void moveToCorner();
     // GUI thread: what creation left to do once the browser exists.
     void finishCreation(bool fit);
+    void showNotice(const QString &text);
 
     // Shared with the browser UI thread.
     std::atomic<BrowserState> state;
@@ -95,6 +100,7 @@ private:
     bool loadPending;
     QMutex mutex;
     CefRefPtr<QCefClientHandler> clientHandler;
+    NoticeBar *notice;
 };
 
 #endif // QCEFWEBVIEW_H

@@ -4,9 +4,13 @@
 #pragma once
 
 #include "include/cef_base.h"
+#include "include/cef_dialog_handler.h"
 #include "include/cef_display_handler.h"
+#include "include/cef_download_handler.h"
+#include "include/cef_jsdialog_handler.h"
 #include "include/cef_life_span_handler.h"
 #include "include/cef_load_handler.h"
+#include "include/cef_permission_handler.h"
 #include "include/cef_request_handler.h"
 
 ///
@@ -15,9 +19,13 @@
 ///
 class CefClient : public virtual CefBaseRefCounted {
  public:
+  virtual CefRefPtr<CefDialogHandler> GetDialogHandler() { return nullptr; }
   virtual CefRefPtr<CefDisplayHandler> GetDisplayHandler() { return nullptr; }
+  virtual CefRefPtr<CefDownloadHandler> GetDownloadHandler() { return nullptr; }
+  virtual CefRefPtr<CefJSDialogHandler> GetJSDialogHandler() { return nullptr; }
   virtual CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() { return nullptr; }
   virtual CefRefPtr<CefLoadHandler> GetLoadHandler() { return nullptr; }
+  virtual CefRefPtr<CefPermissionHandler> GetPermissionHandler() { return nullptr; }
   virtual CefRefPtr<CefRequestHandler> GetRequestHandler() { return nullptr; }
 };
 

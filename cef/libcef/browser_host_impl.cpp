@@ -15,6 +15,7 @@
 #include "libcef/engine_page.h"
 #include "libcef/frame_impl.h"
 #include "libcef/net_error.h"
+#include "libcef/page_requests.h"
 
 namespace {
 
@@ -294,6 +295,10 @@ void CefBrowserHostImpl::ConnectPage() {
                        if (CefRefPtr<CefDisplayHandler> handler = self->client_->GetDisplayHandler())
                          handler->OnConsoleMessage(self.get(), level, CefString(message), CefString(source), line);
                      });
+                   });
+  QObject::connect(page, &QWebEnginePage::featurePermissionRequested, page,
+                   [self, page](const QUrl& origin, QWebEnginePage::Feature feature) {
+                     cef::RequestPermission(self, page, origin, feature);
                    });
   QObject::connect(page, &QWebEnginePage::fullScreenRequested, page,
                    [self](QWebEngineFullScreenRequest request) {

@@ -72,6 +72,7 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
   /// Destroys the engine view now; OnBeforeClose follows.
   void DestroyNow();
   QWebEngineView* view() const { return view_; }
+  cef::EnginePage* page() const { return page_; }
   /// Runs |action| with the engine view if it still exists.
   void WithView(std::function<void(QWebEngineView*, cef::EnginePage*)> action);
   void LoadURLNow(const QString& url);

@@ -17,6 +17,8 @@
 #include "include/cef_task.h"
 #include "include/wrapper/cef_closure_task.h"
 #include "libcef/browser_host_impl.h"
+#include "libcef/download_manager.h"
+#include "libcef/gpu_info.h"
 #include "libcef/ui_thread.h"
 
 void CefSetGlobalCommandLine(int argc, const char* const* argv);
@@ -228,6 +230,10 @@ bool Context::Start(const CefMainArgs& args, const CefSettings& settings, CefRef
       flags << flag;
     }
   }
+  // Under a software OpenGL the engine's GPU blocklist turns WebGL off,
+  // although WebGL works there; on a real GPU the blocklist stays in charge.
+  if (!flags.join(' ').contains("--ignore-gpu-blocklist") && IsSoftwareRenderer(OpenGlRenderer()))
+    flags << "--ignore-gpu-blocklist";
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.join(' '));
 
   // Qt would keep compiled shaders under the home directory; the engine
@@ -276,6 +282,8 @@ QWebEngineProfile* Context::Profile() {
   if (!accept_language_.isEmpty())
     profile->setHttpAcceptLanguage(accept_language_);
   profile->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+  // Downloads go to the clients of the browsers that start them.
+  new DownloadManager(profile);
   profile_ = profile;
   return profile;
 }
@@ -299,6 +307,16 @@ CefRefPtr<CefBrowserHostImpl> Context::GetBrowser(int id) const {
   CEF_REQUIRE_GUI_THREAD();
   const auto it = browsers_.find(id);
   return it == browsers_.end() ? nullptr : it->second;
+}
+
+CefRefPtr<CefBrowserHostImpl> Context::GetBrowserForPage(const QWebEnginePage* page) const {
+  if (!page)
+    return nullptr;
+  for (const auto& entry : browsers_) {
+    if (entry.second->page() == page)
+      return entry.second;
+  }
+  return nullptr;
 }
 
 void Context::Shutdown() {

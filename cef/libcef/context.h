@@ -18,6 +18,7 @@
 #include "include/cef_browser_process_handler.h"
 
 class QObject;
+class QWebEnginePage;
 class QWebEngineProfile;
 class CefBrowserHostImpl;
 
@@ -48,6 +49,8 @@ class Context {
   /// Forgets the browser; returns the registry's reference, or null.
   CefRefPtr<CefBrowserHostImpl> UnregisterBrowser(int id);
   CefRefPtr<CefBrowserHostImpl> GetBrowser(int id) const;
+  /// The open browser that shows |page|, or null.
+  CefRefPtr<CefBrowserHostImpl> GetBrowserForPage(const QWebEnginePage* page) const;
 
   bool Start(const CefMainArgs& args, const CefSettings& settings, CefRefPtr<CefApp> app);
   void Shutdown();

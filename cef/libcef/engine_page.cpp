@@ -6,6 +6,7 @@
 
 #include "libcef/browser_host_impl.h"
 #include "libcef/context.h"
+#include "libcef/page_requests.h"
 
 namespace cef {
 
@@ -62,6 +63,49 @@ void EnginePage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
   else if (level == ErrorMessageLevel)
     severity = LOGSEVERITY_ERROR;
   emit consoleMessage(severity, message, source, line);
+}
+
+void EnginePage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg) {
+  bool accepted = false;
+  QString input;
+  if (!RunJavaScriptDialog(this, PageDialog::kAlert, securityOrigin, msg, QString(), &accepted, &input))
+    QWebEnginePage::javaScriptAlert(securityOrigin, msg);
+}
+
+bool EnginePage::javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) {
+  // The engine asks before a page is left through this same call, with a
+  // text of its own.
+  const bool leaving = msg == QCoreApplication::translate(
+                                  "QWebEnginePage",
+                                  "Are you sure you want to leave this page? Changes that you made may not be saved.");
+  bool accepted = false;
+  QString input;
+  if (RunJavaScriptDialog(this, leaving ? PageDialog::kBeforeUnload : PageDialog::kConfirm, securityOrigin, msg,
+                          QString(), &accepted, &input))
+    return accepted;
+  return QWebEnginePage::javaScriptConfirm(securityOrigin, msg);
+}
+
+bool EnginePage::javaScriptPrompt(const QUrl& securityOrigin,
+                                  const QString& msg,
+                                  const QString& defaultValue,
+                                  QString* result) {
+  bool accepted = false;
+  QString input;
+  if (!RunJavaScriptDialog(this, PageDialog::kPrompt, securityOrigin, msg, defaultValue, &accepted, &input))
+    return QWebEnginePage::javaScriptPrompt(securityOrigin, msg, defaultValue, result);
+  if (accepted && result)
+    *result = input;
+  return accepted;
+}
+
+QStringList EnginePage::chooseFiles(FileSelectionMode mode,
+                                    const QStringList& oldFiles,
+                                    const QStringList& acceptedMimeTypes) {
+  QStringList files;
+  if (RunFileDialog(this, mode, oldFiles, acceptedMimeTypes, &files))
+    return files;
+  return QWebEnginePage::chooseFiles(mode, oldFiles, acceptedMimeTypes);
 }
 
 }  // namespace cef

@@ -28,6 +28,17 @@ class EnginePage : public QWebEnginePage {
 
  protected:
   QWebEnginePage* createWindow(WebWindowType type) override;
+  // Dialogs go to the client's handlers first, and to the engine's own
+  // dialogs when the client has none.
+  void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
+  bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
+  bool javaScriptPrompt(const QUrl& securityOrigin,
+                        const QString& msg,
+                        const QString& defaultValue,
+                        QString* result) override;
+  QStringList chooseFiles(FileSelectionMode mode,
+                          const QStringList& oldFiles,
+                          const QStringList& acceptedMimeTypes) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
                                 const QString& message,

@@ -1,7 +1,10 @@
 // The client handler against fake browsers and frames, its callbacks run on
 // the engine's browser UI thread as the engine runs them (runOnUi).
+#include <thread>
+
 #include <QtTest>
 
+#include "downloadfiles.h"
 #include "fakebrowser.h"
 #include "qcefclienthandler.h"
 #include "reconnector.h"
@@ -39,6 +42,25 @@ private:
     QCefClientHandler *const handler_;
 };
 
+// Records how a permission request was answered.
+class PermissionAnswer : public CefMediaAccessCallback, public CefPermissionPromptCallback
+{
+public:
+    QString answer;
+    void Continue(uint32_t allowed) override { answer = QStringLiteral("allow %1").arg(allowed); }
+    void Cancel() override { answer = QStringLiteral("refuse"); }
+    void Continue(cef_permission_request_result_t result) override
+    {
+        answer = result == CEF_PERMISSION_RESULT_ACCEPT ? QStringLiteral("allow") : QStringLiteral("refuse");
+    }
+    IMPLEMENT_REFCOUNTING(PermissionAnswer);
+};
+
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
 } // namespace
 
 class TestQCefClientHandler : public QObject
@@ -55,6 +77,11 @@ private slots:
     void recoveriesCappedPerBrowser();
     void reconnectsOnlyWhileItCanHelp_data();
     void reconnectsOnlyWhileItCanHelp();
+    void downloadSavedUnderFreeName_data();
+    void downloadSavedUnderFreeName();
+    void concurrentDownloadsNeverOverwrite();
+    void permissionRefusedUnasked_data();
+    void permissionRefusedUnasked();
 };
 
 void TestQCefClientHandler::lifeCycle_data()
@@ -282,6 +309,121 @@ void TestQCefClientHandler::reconnectsOnlyWhileItCanHelp()
                 task();
     }
     QCOMPARE(log.join(QStringLiteral("; ")), done);
+}
+
+void TestQCefClientHandler::downloadSavedUnderFreeName_data()
+{
+    QTest::addColumn<QString>("suggested");
+    QTest::addColumn<QStringList>("existing");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("free") << "clip 1.bin" << QStringList() << "clip 1.bin";
+    QTest::newRow("taken twice") << "clip 1.bin" << QStringList{"clip 1.bin", "clip 1 (1).bin"} << "clip 1 (2).bin";
+    QTest::newRow("taken, no extension") << "clip" << QStringList{"clip"} << "clip (1)";
+    QTest::newRow("taken, hidden") << ".profile" << QStringList{".profile"} << ".profile (1)";
+    // A name from the server never leads out of the download directory.
+    QTest::newRow("directories") << "../../etc/passwd" << QStringList() << "passwd";
+    QTest::newRow("backslashes") << "..\\..\\boot.ini" << QStringList() << "boot.ini";
+    QTest::newRow("dots only") << ".." << QStringList() << "download";
+    QTest::newRow("control characters") << "a\nb\x01.txt" << QStringList() << "a_b_.txt";
+    QTest::newRow("too long, by whole characters")
+        << QString(300, QChar(0x89c6)) + ".mp4" << QStringList() << QString(65, QChar(0x89c6)) + ".mp4";
+}
+
+void TestQCefClientHandler::downloadSavedUnderFreeName()
+{
+    QFETCH(QString, suggested);
+    QFETCH(QStringList, existing);
+    QFETCH(QString, saved);
+    QTemporaryDir dir;
+    for (const QString &name : existing) {
+        QFile file(QDir(dir.path()).filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("old") == 3);
+    }
+    const QString name = downloadFileName(suggested);
+    const QString temporary = reserveDownload(dir.path(), name);
+    QFile file(temporary);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("new") == 3);
+    file.close();
+
+    QCOMPARE(publishDownload(temporary, dir.path(), name), QDir(dir.path()).filePath(saved));
+    QStringList expected = existing << saved;
+    expected.sort();
+    // Nothing but the files: the download's hidden directory is gone.
+    QCOMPARE(entries(dir.path()), expected);
+    for (const QString &name : expected) {
+        QFile read(QDir(dir.path()).filePath(name));
+        QVERIFY(read.open(QIODevice::ReadOnly));
+        QCOMPARE(read.readAll(), QByteArray(name == saved ? "new" : "old"));
+    }
+}
+
+// Was: a name free when looked at could be taken before the rename, which
+// then overwrote the other download.
+void TestQCefClientHandler::concurrentDownloadsNeverOverwrite()
+{
+    QTemporaryDir dir;
+    const auto download = [&dir](int thread) {
+        for (int i = 0; i < 100; ++i) {
+            const QString temporary = reserveDownload(dir.path(), QStringLiteral("clip.bin"));
+            QFile file(temporary);
+            if (file.open(QIODevice::WriteOnly))
+                file.write(QByteArray::number(thread * 1000 + i));
+            file.close();
+            publishDownload(temporary, dir.path(), QStringLiteral("clip.bin"));
+        }
+    };
+    std::thread other(download, 1);
+    download(2);
+    other.join();
+
+    QSet<QByteArray> contents;
+    for (const QString &name : entries(dir.path())) {
+        QFile file(QDir(dir.path()).filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        contents << file.readAll();
+    }
+    QCOMPARE(entries(dir.path()).size(), 200);
+    QCOMPARE(contents.size(), 200);
+}
+
+void TestQCefClientHandler::permissionRefusedUnasked_data()
+{
+    QTest::addColumn<QString>("platform");
+    QTest::addColumn<QString>("origin");
+    QTest::addColumn<uint>("media"); // 0: a permission prompt of |prompt|
+    QTest::addColumn<uint>("prompt");
+    const QString platform = QStringLiteral("http://10.0.0.5/?user=a:pass=b");
+    const uint microphone = CEF_MEDIA_PERMISSION_DEVICE_AUDIO_CAPTURE;
+    QTest::newRow("another host") << platform << "http://10.0.0.6" << microphone << 0u;
+    QTest::newRow("another port") << platform << "http://10.0.0.5:8080" << microphone << 0u;
+    QTest::newRow("another scheme") << platform << "https://10.0.0.5" << microphone << 0u;
+    QTest::newRow("before the login") << QString() << "http://10.0.0.5" << microphone << 0u;
+    QTest::newRow("notifications, another host") << platform << "http://10.0.0.6" << 0u
+                                                 << uint(CEF_PERMISSION_TYPE_NOTIFICATIONS);
+    // Not asked for even by the platform.
+    QTest::newRow("the screen") << platform << "http://10.0.0.5" << uint(CEF_MEDIA_PERMISSION_DESKTOP_VIDEO_CAPTURE)
+                                << 0u;
+    QTest::newRow("location") << platform << "http://10.0.0.5" << 0u << uint(CEF_PERMISSION_TYPE_GEOLOCATION);
+}
+
+void TestQCefClientHandler::permissionRefusedUnasked()
+{
+    QFETCH(QString, platform);
+    QFETCH(QString, origin);
+    QFETCH(uint, media);
+    QFETCH(uint, prompt);
+    CefRefPtr<QCefClientHandler> handler = new QCefClientHandler();
+    handler->SetPlatformUrl(QUrl(platform));
+    CefRefPtr<FakeBrowser> browser = new FakeBrowser(1, false);
+    CefRefPtr<PermissionAnswer> answer = new PermissionAnswer();
+    bool taken = false;
+    QVERIFY(runOnUi([&] {
+        taken = media ? handler->OnRequestMediaAccessPermission(browser.get(), nullptr, origin, media, answer.get())
+                      : handler->OnShowPermissionPrompt(browser.get(), 1, origin, prompt, answer.get());
+    }));
+    // Answered before the call returned: no question was put to the user.
+    QVERIFY(taken);
+    QCOMPARE(answer->answer, QStringLiteral("refuse"));
 }
 
 ENGINE_TEST_MAIN(TestQCefClientHandler)

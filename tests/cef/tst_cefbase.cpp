@@ -7,6 +7,7 @@
 
 #include "include/cef_app.h"
 #include "include/cef_command_line.h"
+#include "libcef/gpu_info.h"
 
 namespace {
 
@@ -156,6 +157,29 @@ private slots:
         QVERIFY(!object->Release()); // not the last
         first = nullptr;
         QVERIFY(deleted);
+    }
+
+    // Only a renderer that draws on the CPU gets the GPU blocklist lifted.
+    void softwareRenderersAreKnown_data()
+    {
+        QTest::addColumn<QByteArray>("renderer");
+        QTest::addColumn<bool>("software");
+        QTest::newRow("llvmpipe") << QByteArray("llvmpipe (LLVM 15.0.6, 256 bits)") << true;
+        QTest::newRow("Gallium softpipe") << QByteArray("Gallium 0.4 on softpipe") << true;
+        QTest::newRow("SwiftShader") << QByteArray("Google SwiftShader") << true;
+        QTest::newRow("Windows' own") << QByteArray("GDI Generic") << true;
+        // A hardware driver compiled with LLVM names it too.
+        QTest::newRow("Radeon with LLVM") << QByteArray("AMD Radeon RX 580 (polaris10, LLVM 15.0.6)") << false;
+        QTest::newRow("Intel") << QByteArray("Mesa Intel(R) UHD Graphics 620 (KBL GT2)") << false;
+        QTest::newRow("virtual GPU") << QByteArray("virgl (NVIDIA GeForce GTX 1080)") << false;
+        QTest::newRow("no OpenGL") << QByteArray() << false;
+    }
+
+    void softwareRenderersAreKnown()
+    {
+        QFETCH(QByteArray, renderer);
+        QFETCH(bool, software);
+        QCOMPARE(cef::IsSoftwareRenderer(renderer), software);
     }
 };
 

@@ -217,6 +217,17 @@ QSize screenSize()
     return QSize(DisplayWidth(display.get(), screen), DisplayHeight(display.get(), screen));
 }
 
+int screenScale()
+{
+    DisplayPtr display = openDisplay();
+    if (!display)
+        return 1;
+    const int screen = DefaultScreen(display.get());
+    const int millimetres = DisplayWidthMM(display.get(), screen);
+    const double dpi = millimetres > 0 ? DisplayWidth(display.get(), screen) * 25.4 / millimetres : 96;
+    return qMax(1, qRound(dpi / 96));
+}
+
 bool windowManagerRunning()
 {
     DisplayPtr display = openDisplay();

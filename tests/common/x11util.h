@@ -39,6 +39,10 @@ QList<unsigned long> children(unsigned long window);
 // The size of the default screen.
 QSize screenSize();
 
+// The factor by which Qt scales windows on the default screen: its dots per
+// inch over 96, rounded, at least 1.
+int screenScale();
+
 // True when a window manager has announced itself on the root window.
 bool windowManagerRunning();
 

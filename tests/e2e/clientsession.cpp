@@ -14,11 +14,24 @@ namespace {
 
 const QString windowTitle = QString::fromUtf8("视频综合管理平台");
 
-// Field positions of the login form, in window coordinates.
+// Field positions of the login form, in window coordinates of a screen at
+// 96 dpi; a denser screen scales them.
 const QPoint addressField(284, 50);
 const QPoint userField(284, 90);
 const QPoint passwordField(284, 130);
 const QPoint loginButton(315, 181);
+
+// The login window's size in device pixels.
+QSize loginSize()
+{
+    return QSize(518, 221) * x11::screenScale();
+}
+
+bool clickAt(unsigned long window, const QPoint &point)
+{
+    const int scale = x11::screenScale();
+    return user::click(window, point.x() * scale, point.y() * scale);
+}
 
 unsigned long waitForWindow(const std::function<bool(unsigned long)> &accept, int timeoutMs)
 {
@@ -96,7 +109,7 @@ unsigned long ClientSession::waitForLoginWindow(int timeoutMs)
     const qint64 own = pid();
     const unsigned long window = waitForWindow(
         [own](unsigned long window) {
-            return x11::windowPid(window) == own && x11::screenGeometry(window).size() == QSize(518, 221);
+            return x11::windowPid(window) == own && x11::screenGeometry(window).size() == loginSize();
         },
         timeoutMs);
     mark(window ? QStringLiteral("login window") : QStringLiteral("no login window"));
@@ -108,7 +121,7 @@ unsigned long ClientSession::waitForViewWindow(int timeoutMs)
     const qint64 own = pid();
     const unsigned long window = waitForWindow(
         [own](unsigned long window) {
-            return x11::windowPid(window) == own && x11::screenGeometry(window).size() != QSize(518, 221);
+            return x11::windowPid(window) == own && x11::screenGeometry(window).size() != loginSize();
         },
         timeoutMs);
     mark(window ? QStringLiteral("view window") : QStringLiteral("no view window"));
@@ -122,14 +135,13 @@ QList<unsigned long> ClientSession::windows() const
 
 bool ClientSession::login(unsigned long loginWindow, const QString &address, const QString &user, const QString &password)
 {
-    if (!user::activate(loginWindow) || !user::click(loginWindow, addressField.x(), addressField.y())
-        || !user::replaceText(address))
+    if (!user::activate(loginWindow) || !clickAt(loginWindow, addressField) || !user::replaceText(address))
         return false;
     // A null user name keeps what the field holds (filled from "set.txt").
-    if (!user.isNull() && (!user::click(loginWindow, userField.x(), userField.y()) || !user::replaceText(user)))
+    if (!user.isNull() && (!clickAt(loginWindow, userField) || !user::replaceText(user)))
         return false;
-    const bool done = user::click(loginWindow, passwordField.x(), passwordField.y()) && user::replaceText(password)
-        && user::click(loginWindow, loginButton.x(), loginButton.y());
+    const bool done = clickAt(loginWindow, passwordField) && user::replaceText(password)
+        && clickAt(loginWindow, loginButton);
     mark(done ? QStringLiteral("login clicked") : QStringLiteral("login input failed"));
     return done;
 }

@@ -235,7 +235,8 @@ unsigned long TestInstall::waitForWindow(bool login, int timeoutMs)
     unsigned long found = 0;
     const auto look = [&] {
         for (unsigned long window : x11::findWindows(loginTitle)) {
-            if (x11::isViewable(window) && (x11::screenGeometry(window).size() == QSize(518, 221)) == login) {
+            const QSize loginSize = QSize(518, 221) * x11::screenScale();
+            if (x11::isViewable(window) && (x11::screenGeometry(window).size() == loginSize) == login) {
                 found = window;
                 return true;
             }

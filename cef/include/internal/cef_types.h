@@ -174,4 +174,59 @@ typedef enum {
   TS_PROCESS_OOM,
 } cef_termination_status_t;
 
+///
+/// Kinds of JavaScript dialog.
+///
+typedef enum {
+  JSDIALOGTYPE_ALERT = 0,
+  JSDIALOGTYPE_CONFIRM,
+  JSDIALOGTYPE_PROMPT,
+} cef_jsdialog_type_t;
+
+///
+/// Kinds of file dialog a page can ask for.
+///
+typedef enum {
+  /// One existing file.
+  FILE_DIALOG_OPEN = 0,
+  /// Any number of existing files.
+  FILE_DIALOG_OPEN_MULTIPLE,
+  /// One existing folder.
+  FILE_DIALOG_OPEN_FOLDER,
+  /// A file to save to.
+  FILE_DIALOG_SAVE,
+} cef_file_dialog_mode_t;
+
+///
+/// Capture devices a page asks for, as a bit mask.
+///
+typedef enum {
+  CEF_MEDIA_PERMISSION_NONE = 0,
+  CEF_MEDIA_PERMISSION_DEVICE_AUDIO_CAPTURE = 1 << 0,
+  CEF_MEDIA_PERMISSION_DEVICE_VIDEO_CAPTURE = 1 << 1,
+  CEF_MEDIA_PERMISSION_DESKTOP_AUDIO_CAPTURE = 1 << 2,
+  CEF_MEDIA_PERMISSION_DESKTOP_VIDEO_CAPTURE = 1 << 3,
+} cef_media_access_permission_types_t;
+
+///
+/// Permissions other than capture devices that a page can ask for, as a bit
+/// mask. Only those this engine can report are listed.
+///
+typedef enum {
+  CEF_PERMISSION_TYPE_NONE = 0,
+  CEF_PERMISSION_TYPE_GEOLOCATION = 1 << 8,
+  CEF_PERMISSION_TYPE_NOTIFICATIONS = 1 << 14,
+  CEF_PERMISSION_TYPE_POINTER_LOCK = 1 << 20,
+} cef_permission_request_types_t;
+
+///
+/// The answer to a permission prompt.
+///
+typedef enum {
+  CEF_PERMISSION_RESULT_ACCEPT,
+  CEF_PERMISSION_RESULT_DENY,
+  CEF_PERMISSION_RESULT_DISMISS,
+  CEF_PERMISSION_RESULT_IGNORE,
+} cef_permission_request_result_t;
+
 #endif  // CEF_INCLUDE_INTERNAL_CEF_TYPES_H_

@@ -1,0 +1,48 @@
+#include "libcef/gpu_info.h"
+
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QScopedPointer>
+
+namespace cef {
+
+QByteArray OpenGlRenderer() {
+  // The application object has already created the context the engine will
+  // share (Qt::AA_ShareOpenGLContexts) and loaded the driver for it, so
+  // asking it costs about a millisecond. Without one, a context of our own
+  // does the same.
+  QOpenGLContext* context = QOpenGLContext::globalShareContext();
+  QScopedPointer<QOpenGLContext> own;
+  if (!context) {
+    own.reset(new QOpenGLContext());
+    if (!own->create())
+      return QByteArray();
+    context = own.data();
+  }
+  QOffscreenSurface surface;
+  surface.setFormat(context->format());
+  surface.create();
+  if (!surface.isValid() || !context->makeCurrent(&surface))
+    return QByteArray();
+  const QByteArray renderer(reinterpret_cast<const char*>(context->functions()->glGetString(GL_RENDERER)));
+  context->doneCurrent();
+  return renderer;
+}
+
+bool IsSoftwareRenderer(const QByteArray& renderer) {
+  // Hardware drivers built on LLVM name "LLVM" too ("AMD Radeon ... LLVM
+  // 15.0.6"), so the software ones are named whole.
+  static const char* const kSoftware[] = {
+      "llvmpipe", "softpipe", "swrast", "software rasterizer", "swiftshader",
+      "gdi generic", "microsoft basic render driver",
+  };
+  const QByteArray name = renderer.toLower();
+  for (const char* software : kSoftware) {
+    if (name.contains(software))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace cef

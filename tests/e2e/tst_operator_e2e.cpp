@@ -1,0 +1,383 @@
+// What an operator does on the platform's page beyond watching, on the real
+// program with real input: downloads, dialogs, file choosers, the
+// microphone, WebGL and a high-density screen.
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include "clientsession.h"
+#include "platformserver.h"
+#include "platformserverthread.h"
+#include "useractions.h"
+#include "windowmanager.h"
+#include "x11util.h"
+
+namespace {
+
+// Places on the platform's page, in CSS pixels from the view's top left.
+const QPoint downloadLink(120, 40);
+const QPoint confirmButton(120, 100);
+const QPoint fileInput(60, 160);
+const QPoint microphoneButton(120, 220);
+const QPoint brokenLink(120, 280);
+const QPoint otherOriginLink(120, 340);
+
+// The page reports to the server what the test cannot see:
+// "/report?key=value".
+const char platformPage[] = R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>Operator</title>
+<style>body{margin:0} .b{position:absolute;left:20px;width:200px;height:40px;display:block}</style></head><body>
+<a class="b" style="top:20px" href="/clip" download="clip 1.bin">clip</a>
+<button class="b" id="confirm" style="top:80px">delete</button>
+<input class="b" id="files" type="file" multiple style="top:140px">
+<button class="b" id="mic" style="top:200px">talk</button>
+<a class="b" style="top:260px" href="BROKEN/broken.bin">broken</a>
+<a class="b" style="top:320px" href="OTHER/other">other</a>
+<script>
+function report(key, value) { fetch('/report?' + key + '=' + encodeURIComponent(value)); }
+report('loaded', [devicePixelRatio, !!document.createElement('canvas').getContext('webgl'),
+                  !!document.createElement('canvas').getContext('webgl2')].join());
+document.getElementById('confirm').onclick = () => {
+  report('confirm', confirm('Delete camera 3?'));
+  onbeforeunload = (e) => { e.preventDefault(); e.returnValue = ''; };
+};
+document.getElementById('files').onchange = async (e) => {
+  const parts = [];
+  for (const file of e.target.files) parts.push(file.name + ':' + await file.text());
+  report('files', parts.join('|'));
+};
+document.getElementById('mic').onclick = () => navigator.mediaDevices.getUserMedia({audio: true})
+  .then(s => report('mic', s.getAudioTracks()[0].readyState), e => report('mic', e.name));
+</script></body></html>)";
+
+// A page of another origin that asks for the microphone at once.
+const char otherPage[] = R"(<!DOCTYPE html><html><body><script>
+navigator.mediaDevices.getUserMedia({audio: true})
+  .then(s => fetch('/report?mic=' + s.getAudioTracks()[0].readyState), e => fetch('/report?mic=' + e.name));
+</script></body></html>)";
+
+// Sends the head of an attachment and part of its body, and keeps the
+// connection open until fail() breaks it off; later attempts are cut at once.
+class BrokenDownloadServer : public QTcpServer
+{
+public:
+    void fail()
+    {
+        failing = true;
+        for (QTcpSocket *socket : findChildren<QTcpSocket *>())
+            socket->abort();
+    }
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto *socket = new QTcpSocket(this);
+        socket->setSocketDescriptor(descriptor);
+        if (failing) {
+            socket->abort();
+            return;
+        }
+        connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+            socket->readAll();
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                          "Content-Disposition: attachment; filename=\"broken.bin\"\r\n"
+                          "Content-Length: 10000000\r\n\r\n");
+            socket->write(QByteArray(100000, 'x'));
+        });
+    }
+
+private:
+    bool failing = false;
+};
+
+QString decode(const QByteArray &value)
+{
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(value));
+}
+
+} // namespace
+
+class TestOperatorEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void pageGetsWebGl();
+    void downloadsLandWholeUnderTwoNames();
+    void dialogsAnswerThePage();
+    void fileChooserHandsPageTheFiles();
+    void microphoneAskedOfUserForPlatformOnly();
+    void highDensityScreen();
+
+private:
+    // Starts the program, logs in and waits for the page; returns the view.
+    unsigned long openPage(ClientSession &session);
+    // The value of the |n|th report of |key| (counted from 1), once it came.
+    QString report(PlatformServerThread &from, const QByteArray &key, int n = 1, int timeoutMs = 30000);
+    QString reportNow(PlatformServerThread &from, const QByteArray &key, int n) const;
+    // The dialog titled with the platform's origin, once it is shown.
+    unsigned long waitForDialog(const QString &title);
+
+    QProcess windowManager;
+    PlatformServerThread server;
+    PlatformServerThread otherServer;
+    BrokenDownloadServer brokenServer;
+    QString address;
+    QByteArray clip;
+};
+
+void TestOperatorEndToEnd::initTestCase()
+{
+    QVERIFY(windowmanager::start(windowManager));
+    QRandomGenerator *random = QRandomGenerator::global();
+    address = QStringLiteral("127.%1.%2.3").arg(random->bounded(2, 250)).arg(random->bounded(1, 250));
+    QString error;
+    QVERIFY2(server.start(QHostAddress(address), 80, &error), qPrintable(error));
+    QVERIFY2(otherServer.start(QHostAddress(address), 0, &error), qPrintable(error));
+    QVERIFY(brokenServer.listen(QHostAddress(address)));
+
+    PlatformServer::Route page;
+    const QString broken = QStringLiteral("http://%1:%2").arg(address).arg(brokenServer.serverPort());
+    page.body = QByteArray(platformPage)
+                    .replace("BROKEN", broken.toUtf8())
+                    .replace("OTHER", otherServer.server()->baseUrl().toUtf8());
+    server.server()->setRoute("/", page);
+    // Bytes that a truncated or mixed-up copy would not reproduce.
+    clip.resize(3 * 1024 * 1024);
+    QRandomGenerator(13).fillRange(reinterpret_cast<quint32 *>(clip.data()), clip.size() / 4);
+    PlatformServer::Route file;
+    file.contentType = "application/octet-stream";
+    file.body = clip;
+    server.server()->setRoute("/clip", file);
+    PlatformServer::Route report;
+    report.status = 204;
+    server.server()->setRoute("/report", report);
+    otherServer.server()->setRoute("/report", report);
+    PlatformServer::Route other;
+    other.body = otherPage;
+    otherServer.server()->setRoute("/other", other);
+}
+
+void TestOperatorEndToEnd::cleanupTestCase()
+{
+    windowManager.kill();
+    windowManager.waitForFinished();
+}
+
+QString TestOperatorEndToEnd::reportNow(PlatformServerThread &from, const QByteArray &key, int n) const
+{
+    for (const PlatformServer::Request &request : from.server()->requests()) {
+        if (request.path == "/report" && request.query.startsWith(key + '=') && --n == 0)
+            return decode(request.query.mid(key.size() + 1));
+    }
+    return QString();
+}
+
+QString TestOperatorEndToEnd::report(PlatformServerThread &from, const QByteArray &key, int n, int timeoutMs)
+{
+    QString value;
+    (void)QTest::qWaitFor([&] { return !(value = reportNow(from, key, n)).isNull(); }, timeoutMs);
+    return value;
+}
+
+unsigned long TestOperatorEndToEnd::openPage(ClientSession &session)
+{
+    server.server()->clearRequests();
+    otherServer.server()->clearRequests();
+    if (!session.start())
+        return 0;
+    const unsigned long loginWindow = session.waitForLoginWindow();
+    if (!loginWindow || !session.login(loginWindow, address, QStringLiteral("admin"), QStringLiteral("pw")))
+        return 0;
+    const unsigned long view = session.waitForViewWindow();
+    if (!view || report(server, "loaded").isNull())
+        return 0;
+    session.mark(QStringLiteral("page loaded"));
+    // The page takes real input once the view is active.
+    return user::activate(view) ? view : 0;
+}
+
+unsigned long TestOperatorEndToEnd::waitForDialog(const QString &title)
+{
+    unsigned long dialog = 0;
+    (void)QTest::qWaitFor(
+        [&] {
+            for (unsigned long window : x11::findWindows(title)) {
+                if (x11::isViewable(window))
+                    dialog = window;
+            }
+            return dialog != 0;
+        },
+        20000);
+    return dialog && user::activate(dialog) ? dialog : 0;
+}
+
+void TestOperatorEndToEnd::pageGetsWebGl()
+{
+    ClientSession session;
+    QVERIFY(openPage(session));
+    // Device pixel ratio, WebGL 1, WebGL 2: under a software OpenGL the
+    // engine's blocklist would refuse both.
+    QCOMPARE(reportNow(server, "loaded", 1), QStringLiteral("1,true,true"));
+}
+
+void TestOperatorEndToEnd::downloadsLandWholeUnderTwoNames()
+{
+    ClientSession session;
+    const unsigned long view = openPage(session);
+    QVERIFY(view);
+    const QDir downloads(QDir(session.homeDir()).filePath(QStringLiteral("Downloads")));
+    const auto entries = [&downloads] {
+        return downloads.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    };
+
+    // The same file twice, in quick succession.
+    QVERIFY(user::click(view, downloadLink.x(), downloadLink.y()));
+    QVERIFY(user::click(view, downloadLink.x(), downloadLink.y()));
+    const QStringList twoNames = {QStringLiteral("clip 1 (1).bin"), QStringLiteral("clip 1.bin")};
+    QTRY_COMPARE_WITH_TIMEOUT(entries(), twoNames, 30000);
+    for (const QString &name : twoNames) {
+        QFile file(downloads.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(file.readAll() == clip, qPrintable(name));
+    }
+    // The user is told where they went, in a notice over the page.
+    const auto noticeShown = [view] {
+        for (unsigned long child : x11::children(view)) {
+            const QRect geometry = x11::screenGeometry(child);
+            if (x11::isViewable(child) && geometry.height() < x11::screenGeometry(view).height() / 2)
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(noticeShown(), 10000);
+
+    // A download that breaks off leaves nothing behind: not while it runs
+    // under its final name, not once it has failed.
+    QVERIFY(user::click(view, brokenLink.x(), brokenLink.y()));
+    QTRY_VERIFY_WITH_TIMEOUT(entries().size() == 3, 30000);
+    QVERIFY(!entries().contains(QStringLiteral("broken.bin")));
+    brokenServer.fail();
+    QTRY_COMPARE_WITH_TIMEOUT(entries(), twoNames, 60000);
+}
+
+void TestOperatorEndToEnd::dialogsAnswerThePage()
+{
+    ClientSession session;
+    const unsigned long view = openPage(session);
+    QVERIFY(view);
+    // Titled with the origin alone: the page's address carries the password.
+    const QString origin = QStringLiteral("http://") + address;
+
+    QVERIFY(user::click(view, confirmButton.x(), confirmButton.y()));
+    QVERIFY(waitForDialog(origin));
+    QVERIFY(user::key(QStringLiteral("Escape")));
+    QCOMPARE(report(server, "confirm", 1), QStringLiteral("false"));
+    QTRY_VERIFY(x11::findWindows(origin).isEmpty() || !x11::isViewable(x11::findWindows(origin).first()));
+
+    QVERIFY(user::activate(view) && user::click(view, confirmButton.x(), confirmButton.y()));
+    QVERIFY(waitForDialog(origin));
+    QVERIFY(user::key(QStringLiteral("Return")));
+    QCOMPARE(report(server, "confirm", 2), QStringLiteral("true"));
+
+    // The page now asks before it is left: staying keeps it, and it asks
+    // again on the next try; leaving goes on to the other page.
+    for (const QString &answer : {QStringLiteral("Escape"), QStringLiteral("Return")}) {
+        QTRY_VERIFY(x11::findWindows(origin).isEmpty() || !x11::isViewable(x11::findWindows(origin).first()));
+        QVERIFY(user::activate(view) && user::click(view, otherOriginLink.x(), otherOriginLink.y()));
+        QVERIFY(waitForDialog(origin));
+        QVERIFY(user::key(answer));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!reportNow(otherServer, "mic", 1).isNull(), 30000);
+}
+
+void TestOperatorEndToEnd::fileChooserHandsPageTheFiles()
+{
+    ClientSession session;
+    const QDir dir(session.workDir());
+    for (const QString &name : {QStringLiteral("camera.cfg"), QStringLiteral("配置 2.cfg")}) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("content of " + name.toUtf8());
+    }
+    const unsigned long view = openPage(session);
+    QVERIFY(view);
+
+    QVERIFY(user::click(view, fileInput.x(), fileInput.y()));
+    QVERIFY(waitForDialog(QStringLiteral("Open")));
+    QVERIFY(user::type(QStringLiteral("\"%1\" \"%2\"").arg(dir.filePath(QStringLiteral("camera.cfg")),
+                                                              dir.filePath(QString::fromUtf8("配置 2.cfg")))));
+    QVERIFY(user::key(QStringLiteral("Return")));
+    QCOMPARE(report(server, "files"),
+             QString::fromUtf8("camera.cfg:content of camera.cfg|配置 2.cfg:content of 配置 2.cfg"));
+}
+
+void TestOperatorEndToEnd::microphoneAskedOfUserForPlatformOnly()
+{
+    ClientSession session;
+    // Chromium's fake capture devices give the page a real audio track.
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--use-fake-device-for-media-stream");
+    const auto restore = qScopeGuard([] { qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS"); });
+    const unsigned long view = openPage(session);
+    QVERIFY(view);
+    const QString origin = QStringLiteral("http://") + address;
+
+    // Asked once; Return takes the default button, which allows.
+    QVERIFY(user::click(view, microphoneButton.x(), microphoneButton.y()));
+    QVERIFY(waitForDialog(origin));
+    QVERIFY(user::key(QStringLiteral("Return")));
+    QCOMPARE(report(server, "mic", 1), QStringLiteral("live"));
+    // The answer holds until the program ends.
+    QTRY_VERIFY(x11::findWindows(origin).isEmpty() || !x11::isViewable(x11::findWindows(origin).first()));
+    QVERIFY(user::activate(view) && user::click(view, microphoneButton.x(), microphoneButton.y()));
+    QCOMPARE(report(server, "mic", 2), QStringLiteral("live"));
+    QVERIFY(x11::findWindows(origin).isEmpty() || !x11::isViewable(x11::findWindows(origin).first()));
+
+    // Another origin is refused without a question.
+    QVERIFY(user::click(view, otherOriginLink.x(), otherOriginLink.y()));
+    QCOMPARE(report(otherServer, "mic"), QStringLiteral("NotAllowedError"));
+    const QString otherOrigin = otherServer.server()->baseUrl();
+    QVERIFY(x11::findWindows(otherOrigin).isEmpty() && x11::findWindows(origin).isEmpty());
+}
+
+void TestOperatorEndToEnd::highDensityScreen()
+{
+    // A screen of its own at 192 dpi, with a window manager of its own.
+    QProcess xvfb;
+    xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                                        QStringLiteral("0"), QStringLiteral("2560x1600x24"), QStringLiteral("-dpi"),
+                                        QStringLiteral("192"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    QVERIFY(xvfb.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(xvfb.canReadLine(), 20000);
+    const QByteArray display = ':' + xvfb.readLine().trimmed();
+    const QByteArray ownDisplay = qgetenv("DISPLAY");
+    QProcess denseWindowManager;
+    const auto restore = qScopeGuard([&] {
+        qputenv("DISPLAY", ownDisplay);
+        denseWindowManager.kill();
+        denseWindowManager.waitForFinished();
+        xvfb.kill();
+        xvfb.waitForFinished();
+    });
+    qputenv("DISPLAY", display);
+    QCOMPARE(x11::screenScale(), 2);
+    QVERIFY(windowmanager::start(denseWindowManager));
+
+    ClientSession session;
+    QVERIFY(session.start());
+    // The same form, twice as many pixels each way.
+    const unsigned long loginWindow = session.waitForLoginWindow();
+    QVERIFY(loginWindow);
+    QCOMPARE(x11::screenGeometry(loginWindow).size(), QSize(1036, 442));
+    server.server()->clearRequests();
+    QVERIFY(session.login(loginWindow, address, QStringLiteral("admin"), QStringLiteral("pw")));
+    QCOMPARE(report(server, "loaded").section(QLatin1Char(','), 0, 0), QStringLiteral("2"));
+}
+
+QTEST_GUILESS_MAIN(TestOperatorEndToEnd)
+#include "tst_operator_e2e.moc"
