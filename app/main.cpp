@@ -19,9 +19,9 @@ int main(int argc, char *argv[])
         return CefExecuteProcess(mainArgs, nullptr, nullptr);
     }
 
-    // The engine shares OpenGL contexts with Qt, which must know before the
-    // application object exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // No shared OpenGL context is asked for here: the engine makes Qt's when
+    // it loads, after the login window has painted, rather than holding the
+    // window back while OpenGL starts.
     QApplication app(argc, argv);
 
     // ".cache" is used only when it is this program's: created by it (the
