@@ -15,6 +15,7 @@
 #include "libcef/engine_page.h"
 #include "libcef/frame_impl.h"
 #include "libcef/net_error.h"
+#include "libcef/view_hold.h"
 
 namespace {
 
@@ -139,7 +140,10 @@ void CefBrowserHostImpl::SetFocus(bool focus) {
 #undef ON_GUI_THREAD
 
 void CefBrowserHostImpl::LoadURLNow(const QString& url) {
-  WithView([&](QWebEngineView*, cef::EnginePage* page) { page->load(ToUrl(url)); });
+  WithView([&](QWebEngineView* view, cef::EnginePage* page) {
+    cef::HoldViewDuringFirstLoad(view, page);
+    page->load(ToUrl(url));
+  });
 }
 
 void CefBrowserHostImpl::LoadStringNow(const QString& content, const QString& url) {

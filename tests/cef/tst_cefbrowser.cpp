@@ -26,6 +26,8 @@ class TestCefBrowser : public QObject
 private slots:
     void initTestCase();
     void createsChildOfGivenWindow();
+    void viewHeldOffScreenComesBack_data();
+    void viewHeldOffScreenComesBack();
     void loadUrlBackAndForward();
     void closeSequenceRunsOnceInOrder();
     void closeHandledByClientKeepsBrowser();
@@ -138,6 +140,34 @@ void TestCefBrowser::createsChildOfGivenWindow()
     QTRY_COMPARE(x11::screenGeometry(handle), QRect(hostOnScreen.topLeft() + QPoint(10, 20), QSize(200, 100)));
     QVERIFY(x11::isViewable(handle));
 
+    QVERIFY(b.close());
+}
+
+void TestCefBrowser::viewHeldOffScreenComesBack_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("page loads") << QStringLiteral("/title?t=Held");
+    QTest::newRow("server never answers") << QStringLiteral("/hang");
+}
+
+// A browser whose window is shown right after a load keeps its view off the
+// screen while that load runs. Symptom guarded against: a window that stays
+// blank because its view never comes back.
+void TestCefBrowser::viewHeldOffScreenComesBack()
+{
+    QFETCH(QString, path);
+    PlatformServer::Route hang;
+    hang.behaviour = PlatformServer::Route::Hang;
+    server.server()->setRoute("/hang", hang);
+    Browser b = create(QStringLiteral("about:blank"), false);
+    QVERIFY(b.browser);
+    QVERIFY(QTest::qWaitFor([&] { return !b.browser->IsLoading(); }, 20000));
+    b.browser->GetMainFrame()->LoadURL(url(path));
+    b.host->show();
+    QVERIFY(QTest::qWaitForWindowExposed(b.host.get()));
+    QTRY_VERIFY_WITH_TIMEOUT(x11::isViewable(b.browser->GetHost()->GetWindowHandle()), 10000);
+    if (!path.startsWith(QLatin1String("/hang")))
+        QTRY_VERIFY_WITH_TIMEOUT(b.client->events("title").contains(QStringLiteral("title %1 Held").arg(b.browser->GetIdentifier())), 20000);
     QVERIFY(b.close());
 }
 
