@@ -198,6 +198,7 @@ public:
         settings.close();
         QProcess process;
         prepare(process, dir.path(), false);
+        clearScreen();
         process.start(client_, QStringList());
         unsigned long window = 0;
         if (!waitFor(
@@ -247,6 +248,7 @@ public:
         prepare(process, dir.path(), true);
         loadedAt_ = 0;
         requestedAt_ = 0;
+        clearScreen();
         const qint64 start = clock_.nsecsElapsed();
         process.start(browser_, {startUrl()});
         waitForPage(start, &run);
@@ -257,6 +259,10 @@ public:
     }
 
 private:
+    // The last run's page may still be on the screen for a moment after its
+    // program has gone; a new run starts once it is not.
+    void clearScreen() { waitFor([&] { return !probe_.screenShowsColour(pageColour, 1); }, 10000); }
+
     // Until the page has both loaded and shown up on the screen, measured
     // from |from|.
     void waitForPage(qint64 from, PageRun *run)
