@@ -26,6 +26,7 @@ std::map<int, CefRefPtr<CefBrowserHostImpl>> g_browsers;
 
 class EngineBackend : public Backend {
  public:
+  // Backend methods.
   int ProcessMain(int argc, const char** argv) override { return QtWebEngineCore::processMain(argc, argv); }
 
   void CreateBrowser(const CefWindowInfo& info,
