@@ -19,10 +19,11 @@ int main(int argc, char *argv[])
         return CefExecuteProcess(mainArgs, nullptr, nullptr);
     }
 
-    // The engine shares OpenGL contexts with Qt, which must know before the
-    // application object exists. On a high-density screen windows and pages
-    // are scaled up, so that every size stays what it is in logical pixels.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // No shared OpenGL context is asked for here: the engine makes Qt's when
+    // it loads, after the login window has painted, rather than holding the
+    // window back while OpenGL starts. On a high-density screen windows and
+    // pages are scaled up, so that every size stays what it is in logical
+    // pixels.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication app(argc, argv);
 

@@ -107,17 +107,30 @@ bool XProbe::showsColour(unsigned long window, unsigned int rgb, int minShare)
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display_, window, &attributes) || attributes.map_state != IsViewable)
         return false;
-    const int band = qMin(attributes.height, 16);
-    XImage *image = XGetImage(display_, window, 0, 0, static_cast<unsigned int>(attributes.width),
-                              static_cast<unsigned int>(band), AllPlanes, ZPixmap);
+    return bandShowsColour(window, 0, 0, attributes.width, qMin(attributes.height, 16), rgb, minShare);
+}
+
+bool XProbe::screenShowsColour(unsigned int rgb, int minShare)
+{
+    const int screen = DefaultScreen(display_);
+    const int width = DisplayWidth(display_, screen);
+    const int height = DisplayHeight(display_, screen);
+    return bandShowsColour(DefaultRootWindow(display_), width / 2 - 64, height * 7 / 8, 128, 8, rgb, minShare);
+}
+
+bool XProbe::bandShowsColour(unsigned long window, int x, int y, int width, int height, unsigned int rgb,
+                             int minShare)
+{
+    XImage *image = XGetImage(display_, window, x, y, static_cast<unsigned int>(width),
+                              static_cast<unsigned int>(height), AllPlanes, ZPixmap);
     if (!image)
         return false;
     long matching = 0;
     long total = 0;
-    for (int y = 0; y < image->height; ++y) {
-        for (int x = 0; x < image->width; ++x) {
+    for (int row = 0; row < image->height; ++row) {
+        for (int column = 0; column < image->width; ++column) {
             ++total;
-            if ((XGetPixel(image, x, y) & 0xffffff) == rgb)
+            if ((XGetPixel(image, column, row) & 0xffffff) == rgb)
                 ++matching;
         }
     }

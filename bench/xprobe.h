@@ -30,6 +30,10 @@ public:
     // band tells for all of it, and looking at no more keeps the polling
     // light on the machine being measured.
     bool showsColour(unsigned long window, unsigned int rgb, int minShare);
+    // The same test on a band of the screen itself, whichever window shows
+    // there: a band low in the middle of the screen, which a maximized window
+    // covers and the login window does not.
+    bool screenShowsColour(unsigned int rgb, int minShare);
 
     // Moves the pointer to |pos| of |window| and waits until it is there.
     bool moveTo(unsigned long window, const QPoint &pos);
@@ -43,6 +47,7 @@ public:
     bool waitForWindowManager(int timeoutMs);
 
 private:
+    bool bandShowsColour(unsigned long window, int x, int y, int width, int height, unsigned int rgb, int minShare);
     unsigned long search(unsigned long window, qint64 pid, const QString &name, const QSize &size, int depth);
 
     Display *display_ = nullptr;

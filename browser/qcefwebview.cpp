@@ -160,17 +160,20 @@ void QCefWebView::moveEvent(QMoveEvent *)
 {
 }
 
-void QCefWebView::resizeEvent(QResizeEvent *event)
+void QCefWebView::resizeEvent(QResizeEvent *)
 {
+    // The widget's size, not the event's: when the window manager maximizes
+    // the window right as it maps it, the event may still name the size the
+    // window had before, and the browser would stay at that size.
     switch (state.load()) {
     case NoBrowser:
-        createBrowser(event->size());
+        createBrowser(size());
         break;
     case Creating:
         resizePending = true;
         break;
     case Created:
-        resizeBrowser(event->size());
+        resizeBrowser(size());
         break;
     }
 }

@@ -16,6 +16,7 @@
 #include "libcef/frame_impl.h"
 #include "libcef/net_error.h"
 #include "libcef/page_requests.h"
+#include "libcef/view_hold.h"
 
 namespace {
 
@@ -140,7 +141,10 @@ void CefBrowserHostImpl::SetFocus(bool focus) {
 #undef ON_GUI_THREAD
 
 void CefBrowserHostImpl::LoadURLNow(const QString& url) {
-  WithView([&](QWebEngineView*, cef::EnginePage* page) { page->load(ToUrl(url)); });
+  WithView([&](QWebEngineView* view, cef::EnginePage* page) {
+    cef::HoldViewDuringFirstLoad(view, page);
+    page->load(ToUrl(url));
+  });
 }
 
 void CefBrowserHostImpl::LoadStringNow(const QString& content, const QString& url) {
@@ -496,31 +500,20 @@ void CefBrowserHostImpl::OnViewDestroyed() {
     context->UnregisterBrowser(id_);
 }
 
-bool CefBrowserHost::CreateBrowser(const CefWindowInfo& windowInfo,
-                                   CefRefPtr<CefClient> client,
-                                   const CefString& url,
-                                   const CefBrowserSettings& settings,
-                                   CefRefPtr<CefRequestContext> request_context) {
-  if (!client || request_context || windowInfo.windowless_rendering_enabled)
-    return false;
-  const CefWindowInfo info = windowInfo;
-  const CefBrowserSettings browser_settings = settings;
-  const QString address = url.ToQString();
-  const int id = cef::NextBrowserId();
-  return cef::Context::PostGuiTask([info, client, address, browser_settings, id] {
-    cef::RunAfterFirstFrames([info, client, address, browser_settings, id] {
-      if (!cef::Context::Get())
-        return;
-      QWidget* parent = nullptr;
-      if (info.parent_window) {
-        parent = QWidget::find(static_cast<WId>(info.parent_window));
-        // The parent went away before the request ran: no browser.
-        if (!parent)
-          return;
-      }
-      CefRefPtr<CefBrowserHostImpl> browser = new CefBrowserHostImpl(id, false, client);
-      browser->CreateView(parent, CefRect(info.bounds.x, info.bounds.y, info.bounds.width, info.bounds.height),
-                          browser_settings, address.isEmpty() ? QUrl() : ToUrl(address));
-    });
-  });
+void CefBrowserHostImpl::Create(const CefWindowInfo& info,
+                                CefRefPtr<CefClient> client,
+                                const QString& url,
+                                const CefBrowserSettings& settings,
+                                int id) {
+  CEF_REQUIRE_GUI_THREAD();
+  QWidget* parent = nullptr;
+  if (info.parent_window) {
+    parent = QWidget::find(static_cast<WId>(info.parent_window));
+    // The parent went away before the request ran: no browser.
+    if (!parent)
+      return;
+  }
+  CefRefPtr<CefBrowserHostImpl> browser = new CefBrowserHostImpl(id, false, client);
+  browser->CreateView(parent, CefRect(info.bounds.x, info.bounds.y, info.bounds.width, info.bounds.height), settings,
+                      url.isEmpty() ? QUrl() : ToUrl(url));
 }

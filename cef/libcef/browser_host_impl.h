@@ -58,6 +58,17 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
   // --- GUI thread only from here on.
 
   ///
+  /// Creates browser |id| for CefBrowserHost::CreateBrowser, as a child of
+  /// the window |info| names or in a window of its own, and starts loading
+  /// |url|. Nothing happens when the parent window is gone.
+  ///
+  static void Create(const CefWindowInfo& info,
+                     CefRefPtr<CefClient> client,
+                     const QString& url,
+                     const CefBrowserSettings& settings,
+                     int id);
+
+  ///
   /// Creates the engine view as a child of |parent| at |bounds|, or in a
   /// top-level window of its own when |parent| is null, and starts loading
   /// |url|. A window of its own belongs to |owner|, the opener's window, when

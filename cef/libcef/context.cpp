@@ -11,14 +11,11 @@
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
-#include <QWebEngineProfile>
-#include <QWebEngineSettings>
 
+#include "include/cef_browser.h"
 #include "include/cef_task.h"
 #include "include/wrapper/cef_closure_task.h"
-#include "libcef/browser_host_impl.h"
-#include "libcef/download_manager.h"
-#include "libcef/gpu_info.h"
+#include "libcef/backend.h"
 #include "libcef/ui_thread.h"
 
 void CefSetGlobalCommandLine(int argc, const char* const* argv);
@@ -230,10 +227,6 @@ bool Context::Start(const CefMainArgs& args, const CefSettings& settings, CefRef
       flags << flag;
     }
   }
-  // Under a software OpenGL the engine's GPU blocklist turns WebGL off,
-  // although WebGL works there; on a real GPU the blocklist stays in charge.
-  if (!flags.join(' ').contains("--ignore-gpu-blocklist") && IsSoftwareRenderer(OpenGlRenderer()))
-    flags << "--ignore-gpu-blocklist";
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.join(' '));
 
   // Qt would keep compiled shaders under the home directory; the engine
@@ -258,76 +251,12 @@ bool Context::Start(const CefMainArgs& args, const CefSettings& settings, CefRef
   return true;
 }
 
-QWebEngineProfile* Context::Profile() {
-  CEF_REQUIRE_GUI_THREAD();
-  if (profile_)
-    return profile_;
-  QWebEngineProfile* profile = nullptr;
-  if (cache_path_.isEmpty()) {
-    // No cache path: browser data lives in memory only, as in an incognito
-    // window.
-    profile = new QWebEngineProfile();
-  } else {
-    profile = new QWebEngineProfile(QStringLiteral("cef"));
-    profile->setPersistentStoragePath(cache_path_);
-    profile->setCachePath(cache_path_);
-    profile->setPersistentCookiesPolicy(persist_session_cookies_ ? QWebEngineProfile::ForcePersistentCookies
-                                                                 : QWebEngineProfile::AllowPersistentCookies);
-  }
-  // A disk cache would keep full URLs, queries and the credentials in them
-  // included, on disk; the HTTP cache stays in memory.
-  profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
-  if (!user_agent_.isEmpty())
-    profile->setHttpUserAgent(user_agent_);
-  if (!accept_language_.isEmpty())
-    profile->setHttpAcceptLanguage(accept_language_);
-  profile->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
-  // Downloads go to the clients of the browsers that start them.
-  new DownloadManager(profile);
-  profile_ = profile;
-  return profile;
-}
-
-void Context::RegisterBrowser(CefRefPtr<CefBrowserHostImpl> browser) {
-  CEF_REQUIRE_GUI_THREAD();
-  browsers_[browser->GetIdentifier()] = browser;
-}
-
-CefRefPtr<CefBrowserHostImpl> Context::UnregisterBrowser(int id) {
-  CEF_REQUIRE_GUI_THREAD();
-  const auto it = browsers_.find(id);
-  if (it == browsers_.end())
-    return nullptr;
-  CefRefPtr<CefBrowserHostImpl> browser = it->second;
-  browsers_.erase(it);
-  return browser;
-}
-
-CefRefPtr<CefBrowserHostImpl> Context::GetBrowser(int id) const {
-  CEF_REQUIRE_GUI_THREAD();
-  const auto it = browsers_.find(id);
-  return it == browsers_.end() ? nullptr : it->second;
-}
-
-CefRefPtr<CefBrowserHostImpl> Context::GetBrowserForPage(const QWebEnginePage* page) const {
-  if (!page)
-    return nullptr;
-  for (const auto& entry : browsers_) {
-    if (entry.second->page() == page)
-      return entry.second;
-  }
-  return nullptr;
-}
-
 void Context::Shutdown() {
   CEF_REQUIRE_GUI_THREAD();
-  // Every browser still open goes now; destroying its engine view delivers
-  // its OnBeforeClose to the UI thread.
-  while (!browsers_.empty()) {
-    CefRefPtr<CefBrowserHostImpl> browser = browsers_.begin()->second;
-    browser->DestroyNow();
-    UnregisterBrowser(browser->GetIdentifier());
-  }
+  // Without the engine module there were never any browsers.
+  Backend* backend = LoadedBackend();
+  if (backend)
+    backend->CloseAllBrowsers();
 
   UiThread* ui_thread = nullptr;
   {
@@ -352,8 +281,8 @@ void Context::Shutdown() {
   delete g_first_frame_gate;
   g_first_frame_gate = nullptr;
 
-  // Pages went with their views above; the profile may go now.
-  delete profile_.data();
+  if (backend)
+    backend->ReleaseProfile();
   app_ = nullptr;
 }
 
@@ -381,6 +310,28 @@ void CefShutdown() {
     return;
   context->Shutdown();
   delete context;
+}
+
+bool CefBrowserHost::CreateBrowser(const CefWindowInfo& windowInfo,
+                                   CefRefPtr<CefClient> client,
+                                   const CefString& url,
+                                   const CefBrowserSettings& settings,
+                                   CefRefPtr<CefRequestContext> request_context) {
+  if (!client || request_context || windowInfo.windowless_rendering_enabled)
+    return false;
+  const CefWindowInfo info = windowInfo;
+  const CefBrowserSettings browser_settings = settings;
+  const QString address = url.ToQString();
+  const int id = cef::NextBrowserId();
+  return cef::Context::PostGuiTask([info, client, address, browser_settings, id] {
+    // The engine module is loaded here, once the windows have painted.
+    cef::RunAfterFirstFrames([info, client, address, browser_settings, id] {
+      if (!cef::Context::Get())
+        return;
+      if (cef::Backend* backend = cef::GetBackend())
+        backend->CreateBrowser(info, client, address, browser_settings, id);
+    });
+  });
 }
 
 bool CefCurrentlyOn(CefThreadId threadId) {

@@ -1,17 +1,17 @@
 // The engine's runtime in the browser process, from CefInitialize to
 // CefShutdown: the settings, the profile, the browser UI thread and the
-// registry of live browsers.
+// registry of live browsers. The runtime itself is linked into the program;
+// the profile and the registry belong to the engine module (see backend.h)
+// and are defined there.
 #ifndef CEF_LIBCEF_CONTEXT_H_
 #define CEF_LIBCEF_CONTEXT_H_
 #pragma once
 
 #include <cassert>
 #include <functional>
-#include <map>
 #include <memory>
 
 #include <QByteArray>
-#include <QPointer>
 #include <QString>
 
 #include "include/cef_app.h"
@@ -41,6 +41,7 @@ class Context {
   /// The runtime, or null outside CefInitialize..CefShutdown.
   static Context* Get();
 
+  // Defined in the engine module, as only its code uses them.
   /// The profile every browser uses; created on first use, so that the heavy
   /// start of the engine waits until a browser is really wanted.
   QWebEngineProfile* Profile();
@@ -65,8 +66,6 @@ class Context {
   QString user_agent_;
   QString accept_language_;
   bool persist_session_cookies_ = false;
-  QPointer<QWebEngineProfile> profile_;
-  std::map<int, CefRefPtr<CefBrowserHostImpl>> browsers_;
   CefRefPtr<CefApp> app_;
 };
 

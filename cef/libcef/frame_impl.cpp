@@ -14,6 +14,13 @@ bool CefFrameImpl::IsValid() {
 void CefFrameImpl::LoadURL(const CefString& url) {
   CefRefPtr<CefBrowserHostImpl> browser = browser_;
   const QString text = url.ToQString();
+  // On the engine's own thread the load starts at once, as CEF starts one
+  // called on its UI thread: a window shown right after the call would
+  // otherwise paint first.
+  if (cef::Context::CurrentlyOnGui()) {
+    browser->LoadURLNow(text);
+    return;
+  }
   cef::Context::PostGuiTask([browser, text] { browser->LoadURLNow(text); });
 }
 

@@ -8,10 +8,9 @@
 namespace cef {
 
 QByteArray OpenGlRenderer() {
-  // The application object has already created the context the engine will
-  // share (Qt::AA_ShareOpenGLContexts) and loaded the driver for it, so
-  // asking it costs about a millisecond. Without one, a context of our own
-  // does the same.
+  // Qt's global shared context, made just before the engine loads, has
+  // loaded the driver already, so asking it costs about a millisecond.
+  // Without one, a context of our own does the same.
   QOpenGLContext* context = QOpenGLContext::globalShareContext();
   QScopedPointer<QOpenGLContext> own;
   if (!context) {

@@ -9,7 +9,7 @@ namespace cef {
 
 ///
 /// GUI thread, with the application object in place and the engine not yet
-/// started: the OpenGL renderer string (GL_RENDERER) of the context the
+/// loaded: the OpenGL renderer string (GL_RENDERER) of the context the
 /// engine will share, or an empty string when there is no OpenGL.
 ///
 QByteArray OpenGlRenderer();

@@ -6,12 +6,7 @@
 
 #include "include/cef_app.h"
 #include "include/cef_command_line.h"
-
-namespace QtWebEngineCore {
-// The engine core's own entry for its sub-processes, exported by
-// libQt5WebEngineCore; Qt's helper executable is nothing but a call to it.
-int processMain(int argc, const char** argv);
-}  // namespace QtWebEngineCore
+#include "libcef/backend.h"
 
 void CefSetGlobalCommandLine(int argc, const char* const* argv);
 
@@ -26,6 +21,12 @@ int CefExecuteProcess(const CefMainArgs& args, CefRefPtr<CefApp> application, vo
   if (application)
     application->OnBeforeCommandLineProcessing(process_type, command_line);
 
+  // Loaded before the QCoreApplication exists, as a linked engine would be:
+  // Qt WebEngine then prepares itself in the application's constructor.
+  cef::Backend* backend = cef::GetBackend();
+  if (!backend)
+    return 1;
+
   // The engine rewrites argv in place to set the process title, so Qt gets a
   // copy of its own, as Qt's helper executable does.
   std::vector<std::string> storage(args.argv, args.argv + args.argc);
@@ -37,5 +38,5 @@ int CefExecuteProcess(const CefMainArgs& args, CefRefPtr<CefApp> application, vo
   std::unique_ptr<QCoreApplication> qt_application;
   if (!QCoreApplication::instance())
     qt_application.reset(new QCoreApplication(qt_argc, qt_argv.data()));
-  return QtWebEngineCore::processMain(args.argc, const_cast<const char**>(args.argv));
+  return backend->ProcessMain(args.argc, const_cast<const char**>(args.argv));
 }

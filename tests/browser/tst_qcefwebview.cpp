@@ -287,6 +287,13 @@ void TestQCefWebView::fittedOnCreationShowAndResizeOnly()
     QTRY_COMPARE(onScreen(window), QRect(0, 0, 520, 380));
     view->resize(600, 450);
     QTRY_COMPARE(onScreen(window), QRect(0, 0, 600, 450));
+
+    // Regression: a maximized window's page filled only its top left corner.
+    // A resize event that names a size the view has already left fits the
+    // browser to the view's size all the same.
+    QResizeEvent late(QSize(100, 80), QSize(640, 480));
+    QCoreApplication::sendEvent(view, &late);
+    QCOMPARE(window->geometry(), QRect(0, 0, 600, 450));
 }
 
 void TestQCefWebView::reportsBecomeSignals_data()

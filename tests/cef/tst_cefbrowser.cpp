@@ -30,6 +30,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void createsChildOfGivenWindow();
+    void viewHeldOffScreenComesBack_data();
+    void viewHeldOffScreenComesBack();
     void loadUrlBackAndForward();
     void closeSequenceRunsOnceInOrder();
     void closeHandledByClientKeepsBrowser();
@@ -154,6 +156,36 @@ void TestCefBrowser::createsChildOfGivenWindow()
     QTRY_COMPARE(x11::screenGeometry(handle), QRect(hostOnScreen.topLeft() + QPoint(10, 20), QSize(200, 100)));
     QVERIFY(x11::isViewable(handle));
 
+    QVERIFY(b.close());
+}
+
+void TestCefBrowser::viewHeldOffScreenComesBack_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("title"); // none when the page never comes
+    QTest::newRow("page loads") << QStringLiteral("/title?t=Held") << QStringLiteral("Held");
+    QTest::newRow("server never answers") << QStringLiteral("/hang") << QString();
+}
+
+// A browser whose window is shown right after a load keeps its view off the
+// screen while that load runs. Symptom guarded against: a window that stays
+// blank because its view never comes back.
+void TestCefBrowser::viewHeldOffScreenComesBack()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, title);
+    PlatformServer::Route hang;
+    hang.behaviour = PlatformServer::Route::Hang;
+    server.server()->setRoute("/hang", hang);
+    Browser b = create(QStringLiteral("about:blank"), false);
+    QVERIFY(b.browser);
+    QVERIFY(QTest::qWaitFor([&] { return !b.browser->IsLoading(); }, 20000));
+    b.browser->GetMainFrame()->LoadURL(url(path));
+    b.host->show();
+    QVERIFY(QTest::qWaitForWindowExposed(b.host.get()));
+    QTRY_VERIFY_WITH_TIMEOUT(x11::isViewable(b.browser->GetHost()->GetWindowHandle()), 10000);
+    if (!title.isEmpty())
+        QTRY_VERIFY_WITH_TIMEOUT(b.client->events("title").contains(QStringLiteral("title %1 %2").arg(b.browser->GetIdentifier()).arg(title)), 20000);
     QVERIFY(b.close());
 }
 

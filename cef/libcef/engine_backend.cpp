@@ -1,0 +1,128 @@
+// The engine module's side of the runtime: the backend the runtime calls,
+// the profile and the registry of live browsers.
+#include <map>
+
+#include <QPointer>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+
+#include "libcef/backend.h"
+#include "libcef/browser_host_impl.h"
+#include "libcef/context.h"
+#include "libcef/download_manager.h"
+
+namespace QtWebEngineCore {
+// The engine core's own entry for its sub-processes, exported by
+// libQt5WebEngineCore; Qt's helper executable is nothing but a call to it.
+int processMain(int argc, const char** argv);
+}  // namespace QtWebEngineCore
+
+namespace cef {
+
+namespace {
+
+// GUI thread only.
+QPointer<QWebEngineProfile> g_profile;
+std::map<int, CefRefPtr<CefBrowserHostImpl>> g_browsers;
+
+class EngineBackend : public Backend {
+ public:
+  // Backend methods.
+  int ProcessMain(int argc, const char** argv) override { return QtWebEngineCore::processMain(argc, argv); }
+
+  void CreateBrowser(const CefWindowInfo& info,
+                     CefRefPtr<CefClient> client,
+                     const QString& url,
+                     const CefBrowserSettings& settings,
+                     int id) override {
+    CefBrowserHostImpl::Create(info, client, url, settings, id);
+  }
+
+  void CloseAllBrowsers() override {
+    CEF_REQUIRE_GUI_THREAD();
+    // Destroying a browser's engine view delivers its OnBeforeClose to the
+    // UI thread.
+    while (!g_browsers.empty()) {
+      CefRefPtr<CefBrowserHostImpl> browser = g_browsers.begin()->second;
+      browser->DestroyNow();
+      g_browsers.erase(browser->GetIdentifier());
+    }
+  }
+
+  void ReleaseProfile() override {
+    CEF_REQUIRE_GUI_THREAD();
+    // Pages went with their views; the profile may go now.
+    delete g_profile.data();
+  }
+};
+
+}  // namespace
+
+QWebEngineProfile* Context::Profile() {
+  CEF_REQUIRE_GUI_THREAD();
+  if (g_profile)
+    return g_profile;
+  QWebEngineProfile* profile = nullptr;
+  if (cache_path_.isEmpty()) {
+    // No cache path: browser data lives in memory only, as in an incognito
+    // window.
+    profile = new QWebEngineProfile();
+  } else {
+    profile = new QWebEngineProfile(QStringLiteral("cef"));
+    profile->setPersistentStoragePath(cache_path_);
+    profile->setCachePath(cache_path_);
+    profile->setPersistentCookiesPolicy(persist_session_cookies_ ? QWebEngineProfile::ForcePersistentCookies
+                                                                 : QWebEngineProfile::AllowPersistentCookies);
+  }
+  // A disk cache would keep full URLs, queries and the credentials in them
+  // included, on disk; the HTTP cache stays in memory.
+  profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+  if (!user_agent_.isEmpty())
+    profile->setHttpUserAgent(user_agent_);
+  if (!accept_language_.isEmpty())
+    profile->setHttpAcceptLanguage(accept_language_);
+  profile->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+  // Downloads go to the clients of the browsers that start them.
+  new DownloadManager(profile);
+  g_profile = profile;
+  return profile;
+}
+
+void Context::RegisterBrowser(CefRefPtr<CefBrowserHostImpl> browser) {
+  CEF_REQUIRE_GUI_THREAD();
+  g_browsers[browser->GetIdentifier()] = browser;
+}
+
+CefRefPtr<CefBrowserHostImpl> Context::UnregisterBrowser(int id) {
+  CEF_REQUIRE_GUI_THREAD();
+  const auto it = g_browsers.find(id);
+  if (it == g_browsers.end())
+    return nullptr;
+  CefRefPtr<CefBrowserHostImpl> browser = it->second;
+  g_browsers.erase(it);
+  return browser;
+}
+
+CefRefPtr<CefBrowserHostImpl> Context::GetBrowser(int id) const {
+  CEF_REQUIRE_GUI_THREAD();
+  const auto it = g_browsers.find(id);
+  return it == g_browsers.end() ? nullptr : it->second;
+}
+
+CefRefPtr<CefBrowserHostImpl> Context::GetBrowserForPage(const QWebEnginePage* page) const {
+  CEF_REQUIRE_GUI_THREAD();
+  if (!page)
+    return nullptr;
+  for (const auto& entry : g_browsers) {
+    if (entry.second->page() == page)
+      return entry.second;
+  }
+  return nullptr;
+}
+
+}  // namespace cef
+
+cef::Backend* cef_engine_backend() {
+  static cef::EngineBackend backend;
+  return &backend;
+}

@@ -1,0 +1,43 @@
+#include "libcef/view_hold.h"
+
+#include <memory>
+
+#include <QPointer>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWidget>
+
+#include "libcef/context.h"
+
+namespace cef {
+
+namespace {
+
+// Long enough for a page of a server nearby; a slower one is shown as it
+// comes in.
+constexpr int kMaxHoldMs = 300;
+const char kHeldProperty[] = "cefHeldDuringFirstLoad";
+
+}  // namespace
+
+void HoldViewDuringFirstLoad(QWidget* view, QWebEnginePage* page) {
+  CEF_REQUIRE_GUI_THREAD();
+  if (!view || !page || view->isVisible() || view->property(kHeldProperty).isValid())
+    return;
+  view->setProperty(kHeldProperty, true);
+  view->hide();
+  QPointer<QWidget> guarded(view);
+  auto finished = std::make_shared<QMetaObject::Connection>();
+  const auto reveal = [guarded, finished] {
+    QObject::disconnect(*finished);
+    // Shown once, unless something else has shown it meanwhile.
+    if (guarded && guarded->property(kHeldProperty).toBool()) {
+      guarded->setProperty(kHeldProperty, false);
+      guarded->show();
+    }
+  };
+  *finished = QObject::connect(page, &QWebEnginePage::loadFinished, view, reveal);
+  QTimer::singleShot(kMaxHoldMs, view, reveal);
+}
+
+}  // namespace cef
