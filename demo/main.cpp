@@ -1,20 +1,18 @@
+#include "controlsignals.h"
 #include "platformserver.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QTimer>
 
-#include <csignal>
 #include <cstdio>
 
 namespace {
 
-volatile std::sig_atomic_t quitRequested = 0;
-
-void requestQuit(int)
+void say(const QString &message)
 {
-    quitRequested = 1;
+    std::printf("%s\n", qPrintable(message));
+    std::fflush(stdout);
 }
 
 void fail(const QString &message)
@@ -26,12 +24,18 @@ void fail(const QString &message)
 
 int main(int argc, char *argv[])
 {
+    // Before anything starts a thread, so that the signals reach only the
+    // loop at the end.
+    controlsignals::block();
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vmp-demo-platform"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Serves a stand-in for the video management platform, for demos and tests."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Serves a stand-in for the video management platform, for demos, tests and benchmarks.\n"
+        "SIGUSR1 stops serving (connections are closed and new ones refused), SIGUSR2 serves\n"
+        "again on the same address and port, SIGINT and SIGTERM end the program."));
     parser.addHelpOption();
     const QCommandLineOption addressOption(QStringLiteral("address"),
                                            QStringLiteral("IPv4 or IPv6 address to listen on (default 127.0.0.2)."),
@@ -40,7 +44,10 @@ int main(int argc, char *argv[])
                                         QStringLiteral("P"), QStringLiteral("80"));
     const QCommandLineOption videoOption(QStringLiteral("video"), QStringLiteral("File served as /video.mp4."),
                                          QStringLiteral("FILE"));
-    parser.addOptions({addressOption, portOption, videoOption});
+    const QCommandLineOption streamOption(
+        QStringLiteral("stream"), QStringLiteral("Fragmented MP4 that the cameras of /cameras play, as /stream.mp4."),
+        QStringLiteral("FILE"));
+    parser.addOptions({addressOption, portOption, videoOption, streamOption});
     parser.process(app);
 
     QHostAddress address;
@@ -56,49 +63,48 @@ int main(int argc, char *argv[])
     }
 
     PlatformServer server;
-    if (parser.isSet(videoOption)) {
-        const QFileInfo video(parser.value(videoOption));
-        if (!video.isFile() || !video.isReadable()) {
-            fail(QStringLiteral("cannot read the video file '%1'.").arg(video.filePath()));
+    for (const auto &[option, setFile] : {std::make_pair(&videoOption, &PlatformServer::setVideoFile),
+                                          std::make_pair(&streamOption, &PlatformServer::setStreamFile)}) {
+        if (!parser.isSet(*option))
+            continue;
+        const QFileInfo file(parser.value(*option));
+        if (!file.isFile() || !file.isReadable()) {
+            fail(QStringLiteral("cannot read the file '%1'.").arg(file.filePath()));
             return 1;
         }
-        server.setVideoFile(video.absoluteFilePath());
+        (server.*setFile)(file.absoluteFilePath());
     }
 
-    if (!server.listen(address, quint16(port))) {
-        fail(QStringLiteral("cannot listen on address %1 port %2: %3")
-                 .arg(address.toString())
-                 .arg(port)
-                 .arg(server.errorString()));
-        if (server.serverError() == QAbstractSocket::SocketAccessError && port > 0 && port < 1024)
-            fail(QStringLiteral("ports below 1024 need root or the CAP_NET_BIND_SERVICE capability "
-                                "(sudo setcap cap_net_bind_service=+ep vmp-demo-platform); "
-                                "or choose another one with --port."));
-        else if (server.serverError() == QAbstractSocket::SocketAddressNotAvailableError)
-            fail(QStringLiteral("no network interface of this machine has that address."));
-        return 1;
-    }
-
+    // The query is left out because it carries the password, and whatever
+    // could steer the terminal stays escaped.
     QObject::connect(&server, &PlatformServer::requestReceived, [](const PlatformServer::Request &request) {
-        // The query is left out because it carries the password.
-        std::printf("%s %s\n", request.method.constData(), request.path.constData());
+        const QByteArray path = request.path.toPercentEncoding("/%:@!$&'()*+,;=-._~");
+        std::printf("%s %s\n", request.method.toPercentEncoding().constData(), path.constData());
         std::fflush(stdout);
     });
 
-    // Qt may not be called from a signal handler, so the handler only raises
-    // a flag, which the event loop looks at a few times a second.
-    std::signal(SIGINT, requestQuit);
-    std::signal(SIGTERM, requestQuit);
-    QTimer quitPoll;
-    QObject::connect(&quitPoll, &QTimer::timeout, &app, [] {
-        if (quitRequested)
-            QCoreApplication::quit();
-    });
-    quitPoll.start(200);
+    if (!server.listen(address, quint16(port))) {
+        fail(server.errorString() + QStringLiteral("; choose another address or port with --address and --port."));
+        return 1;
+    }
+    say(QStringLiteral("Platform listening on %1").arg(server.baseUrl()));
 
-    std::printf("Platform listening on %s\n", qPrintable(server.baseUrl()));
-    std::fflush(stdout);
-    const int status = app.exec();
-    std::printf("Platform stopped.\n");
-    return status;
+    for (;;) {
+        switch (controlsignals::wait()) {
+        case controlsignals::Command::StopServing:
+            server.stop();
+            say(QStringLiteral("Platform stopped serving."));
+            break;
+        case controlsignals::Command::Serve:
+            if (server.listen(server.serverAddress(), server.serverPort()))
+                say(QStringLiteral("Platform listening on %1").arg(server.baseUrl()));
+            else
+                fail(server.errorString());
+            break;
+        case controlsignals::Command::Quit:
+            server.stop();
+            say(QStringLiteral("Platform stopped."));
+            return 0;
+        }
+    }
 }

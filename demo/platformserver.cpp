@@ -1,120 +1,51 @@
 #include "platformserver.h"
 
+#include "socketstream.h"
+
 #include <QFile>
-#include <QMutexLocker>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTimer>
+#include <QUrl>
+#include <QUrlQuery>
 
-#include <cstring>
-#include <memory>
-
-#ifdef Q_OS_WIN
-#include <winsock2.h>
-#else
-#include <sys/socket.h>
-#endif
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
 
 namespace {
 
-const QByteArray HtmlType = QByteArrayLiteral("text/html; charset=utf-8");
-
-// File bodies go out in pieces so that a large video never sits in memory.
+const char HtmlType[] = "text/html; charset=utf-8";
+// Every connection is answered on a thread of its own while it is open. A
+// browser opens at most six to one server, so this leaves room for a client,
+// its popup and a test's own requests without making any of them queue.
+constexpr size_t WorkerThreads = 24;
 constexpr qint64 FileChunkBytes = 64 * 1024;
-constexpr qint64 WriteBufferHighWater = 256 * 1024;
-// After the final answer the peer gets this long to close its side.
-constexpr int LingerMs = 5000;
 
-QByteArray reasonPhrase(int status)
+// What the handler decided about the connection it runs on, for the loop
+// that owns the connection.
+struct Exchange
 {
-    switch (status) {
-    case 200: return "OK";
-    case 201: return "Created";
-    case 204: return "No Content";
-    case 206: return "Partial Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 304: return "Not Modified";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 413: return "Content Too Large";
-    case 416: return "Range Not Satisfiable";
-    case 431: return "Request Header Fields Too Large";
-    case 500: return "Internal Server Error";
-    case 501: return "Not Implemented";
-    case 502: return "Bad Gateway";
-    case 503: return "Service Unavailable";
-    case 504: return "Gateway Timeout";
-    case 505: return "HTTP Version Not Supported";
-    default: return "Unknown";
-    }
+    SocketStream *stream;
+    PlatformServer::Route::Behaviour behaviour = PlatformServer::Route::Normal;
+    bool unsatisfiableRange = false;
+};
+thread_local Exchange *t_exchange = nullptr;
+
+QByteArray bytes(const std::string &text)
+{
+    return QByteArray(text.data(), int(text.size()));
 }
 
-bool isToken(const QByteArray &text)
+std::string text(const QByteArray &bytes)
 {
-    if (text.isEmpty())
-        return false;
-    for (char c : text) {
-        const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (!alnum && (c == '\0' || !std::strchr("!#$%&'*+-.^_`|~", c)))
-            return false;
-    }
-    return true;
+    return std::string(bytes.constData(), size_t(bytes.size()));
 }
 
-bool hasControlBytes(const QByteArray &text)
+QByteArray pathOf(const QByteArray &target)
 {
-    for (char c : text) {
-        const uchar u = uchar(c);
-        if ((u < 0x20 && u != '\t') || u == 0x7f)
-            return true;
-    }
-    return false;
-}
-
-// Only the origin form is accepted; raw non-ASCII bytes are let through
-// because browsers are not the only clients in tests.
-bool isValidTarget(const QByteArray &target)
-{
-    if (!target.startsWith('/'))
-        return false;
-    for (char c : target) {
-        const uchar u = uchar(c);
-        if (u <= 0x20 || u == 0x7f)
-            return false;
-    }
-    return true;
-}
-
-// Plain decimal with no sign, small enough to never overflow a qint64.
-bool parseDigits(const QByteArray &text, qint64 *value)
-{
-    if (text.isEmpty() || text.size() > 18)
-        return false;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    *value = text.toLongLong();
-    return true;
-}
-
-QString decodeComponent(const QByteArray &encoded)
-{
-    return QString::fromUtf8(QByteArray::fromPercentEncoding(encoded));
-}
-
-QByteArray queryItem(const QByteArray &query, const QByteArray &key)
-{
-    const QByteArray prefix = key + '=';
-    const QList<QByteArray> items = query.split('&');
-    for (const QByteArray &item : items) {
-        if (item.startsWith(prefix))
-            return item.mid(prefix.size());
-    }
-    return {};
+    const int question = target.indexOf('?');
+    return question < 0 ? target : target.left(question);
 }
 
 // The start page is opened as "/?user=<U>:pass=<P>" with both values
@@ -126,7 +57,7 @@ QString userFromQuery(const QByteArray &query)
     const QByteArray userPart = split < 0 ? query : query.left(split);
     if (!userPart.startsWith("user="))
         return {};
-    return decodeComponent(userPart.mid(5));
+    return QUrl::fromPercentEncoding(userPart.mid(5));
 }
 
 QByteArray htmlPage(const QString &title, const QString &body)
@@ -137,53 +68,152 @@ QByteArray htmlPage(const QString &title, const QString &body)
         .toUtf8();
 }
 
-QByteArray errorPage(int status)
+QByteArray builtInPage(const PlatformServer::Request &request, int *status)
 {
-    const QString heading = QString::number(status) + QLatin1Char(' ') + QString::fromLatin1(reasonPhrase(status));
-    return htmlPage(heading, QStringLiteral("<h1>%1</h1>\n").arg(heading.toHtmlEscaped()));
-}
-
-enum class RangeKind { Whole, Partial, Unsatisfiable };
-
-// Handles a single "bytes=" range. Anything else, including several ranges,
-// is ignored and answered with the whole file, which HTTP allows.
-RangeKind parseRange(const QByteArray &header, qint64 size, qint64 *first, qint64 *last)
-{
-    const QByteArray value = header.trimmed();
-    if (!value.startsWith("bytes="))
-        return RangeKind::Whole;
-    const QByteArray range = value.mid(6).trimmed();
-    const int dash = range.indexOf('-');
-    if (dash < 0 || range.contains(','))
-        return RangeKind::Whole;
-    const QByteArray from = range.left(dash).trimmed();
-    const QByteArray to = range.mid(dash + 1).trimmed();
-
-    if (from.isEmpty()) {
-        qint64 suffix = 0;
-        if (!parseDigits(to, &suffix))
-            return RangeKind::Whole;
-        if (suffix == 0 || size == 0)
-            return RangeKind::Unsatisfiable;
-        *first = qMax<qint64>(0, size - suffix);
-        *last = size - 1;
-        return RangeKind::Partial;
+    if (request.path == "/") {
+        const QString user = userFromQuery(request.query);
+        return htmlPage(
+            QStringLiteral("视频综合管理平台 - ") + user,
+            QStringLiteral("<h1 id=\"greeting\">欢迎, %1</h1>\n"
+                           "<p><button id=\"popup\" onclick=\"window.open('/popup','popup','width=400,height=300')\">"
+                           "打开窗口</button></p>\n"
+                           "<p><a id=\"page2\" href=\"/page2\">Page 2</a> <a id=\"cameras\" href=\"/cameras\">"
+                           "Cameras</a></p>\n"
+                           "<video id=\"video\" controls autoplay muted loop playsinline src=\"/video.mp4\"></video>\n")
+                .arg(user.toHtmlEscaped()));
     }
-
-    qint64 start = 0;
-    qint64 end = size - 1;
-    if (!parseDigits(from, &start) || (!to.isEmpty() && !parseDigits(to, &end)))
-        return RangeKind::Whole;
-    if (!to.isEmpty() && end < start)
-        return RangeKind::Whole;
-    if (start >= size)
-        return RangeKind::Unsatisfiable;
-    *first = start;
-    *last = qMin(end, size - 1);
-    return RangeKind::Partial;
+    if (request.path == "/page2")
+        return htmlPage(QStringLiteral("Page 2"),
+                        QStringLiteral("<h1>Page 2</h1>\n<p><a id=\"home\" href=\"/\">Home</a></p>\n"));
+    if (request.path == "/popup")
+        return htmlPage(QStringLiteral("Popup"), QStringLiteral("<h1>Popup</h1>\n<button id=\"close\" "
+                                                                "onclick=\"window.close()\">Close</button>\n"));
+    if (request.path == "/title") {
+        const QUrlQuery query(QString::fromLatin1(request.query));
+        const QString title = query.queryItemValue(QStringLiteral("t"), QUrl::FullyDecoded);
+        return htmlPage(title, QStringLiteral("<h1>%1</h1>\n").arg(title.toHtmlEscaped()));
+    }
+    if (request.path == "/cameras") {
+        QFile page(QStringLiteral(":/pages/cameras.html"));
+        return page.open(QIODevice::ReadOnly) ? page.readAll() : QByteArray();
+    }
+    if (request.path == "/slow")
+        return htmlPage(QStringLiteral("Slow"), QStringLiteral("<h1>Slow</h1>\n"));
+    *status = 404;
+    return htmlPage(QStringLiteral("404 Not Found"), QStringLiteral("<h1>404 Not Found</h1>\n"));
 }
 
 } // namespace
+
+// The HTTP library's server, with the one thing it does not offer: each
+// connection's socket stays within reach, so that a route can misbehave on
+// it and stop() can close it.
+class PlatformServer::Http : public httplib::Server
+{
+public:
+    explicit Http(PlatformServer &owner)
+        : m_owner(owner)
+    {
+        new_task_queue = [] { return new httplib::ThreadPool(WorkerThreads); };
+        set_payload_max_length(MaxBodyBytes);
+        const auto handler = [this](const httplib::Request &request, httplib::Response &response) {
+            m_owner.answer(request, response);
+        };
+        const std::string anyPath = "[\\s\\S]*";
+        Get(anyPath, handler);
+        Post(anyPath, handler);
+        Put(anyPath, handler);
+        Patch(anyPath, handler);
+        Delete(anyPath, handler);
+        Options(anyPath, handler);
+    }
+
+    bool isServing() const { return m_thread.joinable(); }
+
+    // Answers connections to |listener|, which it then owns.
+    void start(socket_t listener)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopping = false;
+        }
+        svr_sock_ = listener;
+        m_thread = std::thread([this] { listen_after_bind(); });
+    }
+
+    // Closes the listener and every connection, wakes whatever waits, and
+    // returns when none of the server's threads runs any more.
+    void stop()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopping = true;
+            for (const socket_t socket : m_open)
+                SocketStream::shutdown(socket);
+            for (const socket_t socket : m_parked)
+                SocketStream::close(socket);
+            m_parked.clear();
+        }
+        m_wake.notify_all();
+        const socket_t listener = svr_sock_.exchange(INVALID_SOCKET);
+        if (listener != INVALID_SOCKET)
+            SocketStream::close(listener);
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    // Waits |ms|, or less when the server stops; says whether it still runs.
+    bool pause(int ms)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return !m_wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stopping; });
+    }
+
+private:
+    bool process_and_close_socket(socket_t socket) override
+    {
+        SocketStream stream(socket);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_stopping)
+                return false;
+            m_open.insert(socket);
+        }
+        Exchange exchange{&stream};
+        t_exchange = &exchange;
+        // As the library does: a connection that stays idle, or has served
+        // its number of requests, is closed.
+        bool more = true;
+        for (size_t left = keep_alive_max_count_; more && left > 0 && exchange.behaviour == Route::Normal
+             && stream.waitReadable(int(keep_alive_timeout_sec_ * 1000));
+             --left) {
+            bool closed = false;
+            const auto prepare = [this](httplib::Request &request) { m_owner.prepare(request); };
+            more = process_request(stream, left == 1, closed, prepare) && !closed;
+        }
+        t_exchange = nullptr;
+
+        if (exchange.behaviour == Route::Garbage)
+            stream.writeRaw(QByteArrayLiteral("\x00\x17\xff\xfe NOT HTTP AT ALL \x80\x81\r\n\r\n"));
+        if (exchange.behaviour != Route::Hang)
+            stream.finish();
+        // Only a socket that stop() no longer knows may be closed, or it
+        // could shut down another that got the same number.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_open.erase(socket);
+        if (exchange.behaviour == Route::Hang && !m_stopping)
+            m_parked.push_back(stream.release());
+        return true;
+    }
+
+    PlatformServer &m_owner;
+    std::thread m_thread;
+    std::mutex m_mutex; // Guards what follows.
+    std::condition_variable m_wake;
+    bool m_stopping = false;
+    std::set<socket_t> m_open;      // Connections being answered.
+    std::vector<socket_t> m_parked; // Connections left hanging.
+};
 
 QByteArray PlatformServer::Request::header(const QByteArray &name) const
 {
@@ -196,55 +226,66 @@ QByteArray PlatformServer::Request::header(const QByteArray &name) const
 
 PlatformServer::PlatformServer(QObject *parent)
     : QObject(parent)
-    , m_server(new QTcpServer(this))
+    , m_http(std::make_unique<Http>(*this))
 {
+    // The pages live in this static library, which the linker would drop.
+    Q_INIT_RESOURCE(pages);
     qRegisterMetaType<PlatformServer::Request>();
-    connect(m_server, &QTcpServer::newConnection, this, &PlatformServer::onNewConnection);
 }
 
 PlatformServer::~PlatformServer()
 {
-    // The sockets are destroyed with m_server after this body has run; their
-    // last signals must not reach handlers that use the connection table.
-    for (auto &entry : m_connections)
-        entry.first->disconnect(this);
+    stop();
 }
 
 bool PlatformServer::listen(const QHostAddress &address, quint16 port)
 {
-    if (!m_server->listen(address, port))
-        return false;
-    QMutexLocker lock(&m_mutex);
-    m_address = m_server->serverAddress();
-    m_port = m_server->serverPort();
+    std::lock_guard<std::mutex> control(m_control);
+    QString error = QStringLiteral("the server is listening already");
+    quint16 boundPort = 0;
+    const socket_t listener =
+        m_http->isServing() ? INVALID_SOCKET : SocketStream::listen(address, port, &boundPort, &error);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_error = listener == INVALID_SOCKET ? error : QString();
+        if (listener == INVALID_SOCKET)
+            return false;
+        m_address = address;
+        m_port = boundPort;
+    }
+    m_http->start(listener);
     return true;
+}
+
+void PlatformServer::stop()
+{
+    // Stopping waits for the server's threads, so one of them cannot.
+    Q_ASSERT(!t_exchange);
+    std::lock_guard<std::mutex> control(m_control);
+    m_http->stop();
 }
 
 QString PlatformServer::errorString() const
 {
-    return m_server->errorString();
-}
-
-QAbstractSocket::SocketError PlatformServer::serverError() const
-{
-    return m_server->serverError();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_error;
 }
 
 QHostAddress PlatformServer::serverAddress() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_address;
 }
 
 quint16 PlatformServer::serverPort() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_port;
 }
 
 QString PlatformServer::baseUrl() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     QString host = m_address.toString();
     if (host.contains(QLatin1Char(':')))
         host = QLatin1Char('[') + host + QLatin1Char(']');
@@ -255,451 +296,143 @@ QString PlatformServer::baseUrl() const
 
 QList<PlatformServer::Request> PlatformServer::requests() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_requests;
 }
 
 void PlatformServer::clearRequests()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_requests.clear();
 }
 
 void PlatformServer::setRoute(const QByteArray &path, const Route &route)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_routes.insert(path, route);
 }
 
 void PlatformServer::setVideoFile(const QString &path)
 {
-    QMutexLocker lock(&m_mutex);
-    m_videoFile = path;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_files.insert("/video.mp4", path);
 }
 
-PlatformServer::Connection *PlatformServer::connectionFor(QTcpSocket *socket)
+void PlatformServer::setStreamFile(const QString &path)
 {
-    const auto it = m_connections.find(socket);
-    return it == m_connections.end() ? nullptr : &it->second;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_files.insert("/stream.mp4", path);
 }
 
-void PlatformServer::onNewConnection()
+// Runs before the answer is chosen, the only place where the library lets the
+// request be changed. Its byte ranges are made fit for the library, which
+// would otherwise announce ranges beyond the end of a file as they are and
+// misstate the size in answers with several ranges.
+void PlatformServer::prepare(httplib::Request &request) const
 {
-    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
-        m_connections[socket] = Connection();
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { onBytesWritten(socket); });
-        // The table entry outlives the disconnect until the socket is really
-        // gone, because handlers further up the stack may still hold it.
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            if (Connection *conn = connectionFor(socket))
-                conn->state = Connection::Closed;
-            socket->deleteLater();
-        });
-        connect(socket, &QObject::destroyed, this, [this, socket] { m_connections.erase(socket); });
-    }
-}
-
-void PlatformServer::onReadyRead(QTcpSocket *socket)
-{
-    Connection *conn = connectionFor(socket);
-    if (!conn)
+    t_exchange->unsatisfiableRange = false;
+    if (request.ranges.empty())
         return;
-    const QByteArray data = socket->readAll();
-    switch (conn->state) {
-    case Connection::Reading:
-        conn->buffer += data;
-        processBuffer(socket);
-        break;
-    case Connection::Waiting:
-    case Connection::Streaming:
-        // Pipelined requests wait their turn, but a client may not queue
-        // more than one maximal request meanwhile.
-        conn->buffer += data;
-        if (conn->buffer.size() > MaxHeaderBytes + MaxBodyBytes)
-            socket->abort();
-        break;
-    case Connection::Hanging:
-    case Connection::Closing:
-    case Connection::Closed:
-        break;
+    const QByteArray path = pathOf(bytes(request.target));
+    qint64 size = -1;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_routes.contains(path) && !m_files.value(path).isEmpty())
+            size = QFile(m_files.value(path)).size();
     }
-}
-
-void PlatformServer::onBytesWritten(QTcpSocket *socket)
-{
-    Connection *conn = connectionFor(socket);
-    if (!conn)
+    // Pages, and requests for several ranges, get the whole answer, as HTTP
+    // allows.
+    if (size < 0 || request.ranges.size() > 1) {
+        request.ranges.clear();
         return;
-    if (conn->state == Connection::Streaming) {
-        pumpFile(socket, *conn);
-        if (conn->state == Connection::Reading)
-            processBuffer(socket);
-    } else if (conn->state == Connection::Closing) {
-        shutdownIfDrained(socket, *conn);
+    }
+    auto &[first, last] = request.ranges.front();
+    if (first >= 0 ? first >= size : last <= 0 || size == 0) {
+        request.ranges.clear();
+        t_exchange->unsatisfiableRange = true;
+    } else if (first >= 0 && (last < 0 || last >= size)) {
+        last = size - 1;
     }
 }
 
-void PlatformServer::processBuffer(QTcpSocket *socket)
+void PlatformServer::answer(const httplib::Request &in, httplib::Response &out)
 {
-    Connection *conn = connectionFor(socket);
-    while (conn && conn->state == Connection::Reading) {
-        Request request;
-        int errorStatus = 0;
-        switch (takeRequest(*conn, request, errorStatus)) {
-        case ParseResult::Incomplete:
-            return;
-        case ParseResult::Failed:
-            sendErrorAndClose(socket, *conn, errorStatus);
-            return;
-        case ParseResult::Complete:
-            handleRequest(socket, *conn, request);
-            break;
-        }
+    Request request;
+    request.method = bytes(in.method);
+    request.target = bytes(in.target);
+    request.path = pathOf(request.target);
+    request.query = request.target.mid(request.path.size() + 1);
+    for (const auto &[name, value] : in.headers) {
+        // The library adds the connection's addresses to the headers.
+        if (name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" && name != "LOCAL_PORT")
+            request.headers.append({bytes(name), bytes(value)});
     }
-}
+    request.body = bytes(in.body);
 
-PlatformServer::ParseResult PlatformServer::takeRequest(Connection &conn, Request &request, int &errorStatus)
-{
-    QByteArray &buffer = conn.buffer;
-    errorStatus = 400;
-
-    // Stray line breaks between requests are tolerated.
-    int skip = 0;
-    while (skip < buffer.size() && (buffer.at(skip) == '\r' || buffer.at(skip) == '\n'))
-        ++skip;
-    buffer.remove(0, skip);
-
-    // Bytes that cannot start an HTTP request (a TLS hello, say) are refused
-    // at once instead of waiting for a line end that may never come.
-    const int firstBreak = buffer.indexOf('\n');
-    QByteArray firstLine = firstBreak < 0 ? buffer : buffer.left(firstBreak);
-    if (firstLine.endsWith('\r'))
-        firstLine.chop(1);
-    if (hasControlBytes(firstLine))
-        return ParseResult::Failed;
-
-    QList<QByteArray> lines;
-    int bodyStart = -1;
-    int lineStart = 0;
-    while (lineStart <= MaxHeaderBytes) {
-        const int lineEnd = buffer.indexOf('\n', lineStart);
-        if (lineEnd < 0)
-            break;
-        QByteArray line = buffer.mid(lineStart, lineEnd - lineStart);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        lineStart = lineEnd + 1;
-        if (line.isEmpty()) {
-            bodyStart = lineStart;
-            break;
-        }
-        lines.append(line);
-    }
-    if (bodyStart < 0 ? buffer.size() > MaxHeaderBytes : bodyStart > MaxHeaderBytes) {
-        errorStatus = 431;
-        return ParseResult::Failed;
-    }
-    if (bodyStart < 0)
-        return ParseResult::Incomplete;
-
-    const QList<QByteArray> parts = lines.first().split(' ');
-    if (parts.size() != 3 || !isToken(parts[0]) || !isValidTarget(parts[1]))
-        return ParseResult::Failed;
-    const QByteArray &version = parts[2];
-    const bool http11 = version == "HTTP/1.1";
-    if (!http11 && version != "HTTP/1.0") {
-        const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-        const bool wellFormed = version.size() == 8 && version.startsWith("HTTP/") && version.at(6) == '.'
-            && isDigit(version.at(5)) && isDigit(version.at(7));
-        errorStatus = wellFormed ? 505 : 400;
-        return ParseResult::Failed;
-    }
-
-    qint64 contentLength = 0;
-    bool haveLength = false;
-    bool closeRequested = false;
-    bool keepAliveRequested = false;
-    for (int i = 1; i < lines.size(); ++i) {
-        const QByteArray &line = lines.at(i);
-        // Folded continuation lines are obsolete and a classic smuggling aid.
-        if (line.startsWith(' ') || line.startsWith('\t') || hasControlBytes(line))
-            return ParseResult::Failed;
-        const int colon = line.indexOf(':');
-        const QByteArray name = line.left(colon);
-        if (colon <= 0 || !isToken(name))
-            return ParseResult::Failed;
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        request.headers.append({name, value});
-
-        const QByteArray lowerName = name.toLower();
-        if (lowerName == "content-length") {
-            qint64 length = 0;
-            if (!parseDigits(value, &length) || (haveLength && length != contentLength))
-                return ParseResult::Failed;
-            contentLength = length;
-            haveLength = true;
-        } else if (lowerName == "transfer-encoding") {
-            // Browsers never send request bodies in chunks to this platform.
-            errorStatus = 501;
-            return ParseResult::Failed;
-        } else if (lowerName == "connection") {
-            for (const QByteArray &option : value.split(',')) {
-                const QByteArray token = option.trimmed().toLower();
-                closeRequested = closeRequested || token == "close";
-                keepAliveRequested = keepAliveRequested || token == "keep-alive";
-            }
-        }
-    }
-    if (contentLength > MaxBodyBytes) {
-        errorStatus = 413;
-        return ParseResult::Failed;
-    }
-    if (buffer.size() - bodyStart < contentLength)
-        return ParseResult::Incomplete;
-
-    request.method = parts[0];
-    request.target = parts[1];
-    const int question = request.target.indexOf('?');
-    request.path = question < 0 ? request.target : request.target.left(question);
-    request.query = question < 0 ? QByteArray() : request.target.mid(question + 1);
-    request.body = buffer.mid(bodyStart, int(contentLength));
-    buffer.remove(0, bodyStart + int(contentLength));
-    conn.closeAfterAnswer = closeRequested || (!http11 && !keepAliveRequested);
-    return ParseResult::Complete;
-}
-
-void PlatformServer::handleRequest(QTcpSocket *socket, Connection &conn, const Request &request)
-{
     Route route;
     bool custom = false;
+    QString file;
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_requests.append(request);
+        if (m_requests.size() > MaxRecordedRequests)
+            m_requests.removeFirst();
         const auto it = m_routes.constFind(request.path);
-        if (it != m_routes.constEnd()) {
+        custom = it != m_routes.constEnd();
+        if (custom)
             route = *it;
-            custom = true;
-        }
+        else
+            file = m_files.value(request.path);
     }
     emit requestReceived(request);
 
+    out.set_header("Cache-Control", route.cacheable ? "max-age=3600" : "no-store");
     if (custom) {
-        switch (route.behaviour) {
-        case Route::Normal: {
-            Answer answer;
-            answer.status = route.status;
-            answer.contentType = route.contentType.isEmpty() ? HtmlType : route.contentType;
-            answer.body = route.body;
-            sendAnswer(socket, conn, request, answer);
+        for (const auto &[name, value] : route.headers)
+            out.set_header(text(name), text(value));
+        if (route.behaviour != Route::Normal) {
+            t_exchange->behaviour = route.behaviour;
+            t_exchange->stream->mute();
             return;
         }
-        case Route::Hang:
-            conn.state = Connection::Hanging;
-            conn.buffer.clear();
-            return;
-        case Route::Garbage:
-            socket->write(QByteArrayLiteral("\x00\x17\xff\xfe NOT HTTP AT ALL \x80\x81\r\n\r\n"));
-            startClosing(socket, conn);
-            return;
-        case Route::CloseAtOnce:
-            startClosing(socket, conn);
+        out.status = route.status;
+        const std::string type = route.contentType.isEmpty() ? HtmlType : text(route.contentType);
+        if (route.cutAfter >= 0) {
+            const QByteArray body = route.body;
+            const qint64 cut = qMin<qint64>(route.cutAfter, body.size());
+            const auto provide = [body, cut](size_t offset, size_t, httplib::DataSink &sink) {
+                return qint64(offset) < cut && sink.write(body.constData() + offset, size_t(cut) - offset);
+            };
+            out.set_content_provider(size_t(body.size()), type, provide);
+        } else if (!route.body.isEmpty()) {
+            out.set_content(text(route.body), type);
+        }
+        return;
+    }
+
+    auto video = std::make_shared<QFile>(file);
+    if (!file.isEmpty() && video->open(QIODevice::ReadOnly)) {
+        const qint64 size = video->size();
+        out.set_header("Accept-Ranges", "bytes");
+        if (t_exchange->unsatisfiableRange) {
+            out.status = 416;
+            out.set_header("Content-Range", "bytes */" + std::to_string(size));
             return;
         }
-    }
-
-    if (request.path == "/slow") {
-        conn.state = Connection::Waiting;
-        QTimer::singleShot(SlowDelayMs, Qt::PreciseTimer, socket, [this, socket, request] {
-            Connection *waiting = connectionFor(socket);
-            if (!waiting || waiting->state != Connection::Waiting)
-                return;
-            Answer answer;
-            answer.contentType = HtmlType;
-            answer.body = htmlPage(QStringLiteral("Slow"), QStringLiteral("<h1>Slow</h1>\n"));
-            sendAnswer(socket, *waiting, request, answer);
-            if (waiting->state == Connection::Reading)
-                processBuffer(socket);
-        });
+        // The library asks for the ranges the client wants, piece by piece.
+        const auto provide = [video](size_t offset, size_t length, httplib::DataSink &sink) {
+            const QByteArray chunk =
+                video->seek(qint64(offset)) ? video->read(qMin(qint64(length), FileChunkBytes)) : QByteArray();
+            return !chunk.isEmpty() && sink.write(chunk.constData(), size_t(chunk.size()));
+        };
+        out.set_content_provider(size_t(size), "video/mp4", provide);
         return;
     }
-    sendAnswer(socket, conn, request, answerFor(request));
-}
 
-PlatformServer::Answer PlatformServer::answerFor(const Request &request) const
-{
-    Answer answer;
-    answer.contentType = HtmlType;
-    if (request.path == "/") {
-        const QString user = userFromQuery(request.query);
-        answer.body = htmlPage(
-            QStringLiteral("视频综合管理平台 - ") + user,
-            QStringLiteral("<h1 id=\"greeting\">欢迎, %1</h1>\n"
-                           "<p><button id=\"popup\" onclick=\"window.open('/popup','popup','width=400,height=300')\">"
-                           "打开窗口</button></p>\n"
-                           "<p><a id=\"page2\" href=\"/page2\">Page 2</a></p>\n"
-                           "<video id=\"video\" controls autoplay muted loop playsinline src=\"/video.mp4\"></video>\n")
-                .arg(user.toHtmlEscaped()));
-    } else if (request.path == "/page2") {
-        answer.body = htmlPage(QStringLiteral("Page 2"),
-                               QStringLiteral("<h1>Page 2</h1>\n<p><a id=\"home\" href=\"/\">Home</a></p>\n"));
-    } else if (request.path == "/popup") {
-        answer.body = htmlPage(QStringLiteral("Popup"),
-                               QStringLiteral("<h1>Popup</h1>\n"
-                                              "<button id=\"close\" onclick=\"window.close()\">Close</button>\n"));
-    } else if (request.path == "/title") {
-        const QString title = decodeComponent(queryItem(request.query, "t"));
-        answer.body = htmlPage(title, QStringLiteral("<h1>%1</h1>\n").arg(title.toHtmlEscaped()));
-    } else if (request.path == "/video.mp4") {
-        return videoAnswer(request);
-    } else {
-        answer.status = 404;
-        answer.body = errorPage(404);
-    }
-    return answer;
-}
-
-PlatformServer::Answer PlatformServer::videoAnswer(const Request &request) const
-{
-    QString path;
-    {
-        QMutexLocker lock(&m_mutex);
-        path = m_videoFile;
-    }
-    Answer answer;
-    answer.contentType = HtmlType;
-    auto file = std::make_unique<QFile>(path);
-    if (path.isEmpty() || !file->open(QIODevice::ReadOnly)) {
-        answer.status = 404;
-        answer.body = errorPage(404);
-        return answer;
-    }
-
-    const qint64 size = file->size();
-    qint64 first = 0;
-    qint64 last = size - 1;
-    answer.extraHeaders.append(qMakePair(QByteArray("Accept-Ranges"), QByteArray("bytes")));
-    switch (parseRange(request.header("Range"), size, &first, &last)) {
-    case RangeKind::Unsatisfiable:
-        answer.status = 416;
-        answer.body = errorPage(416);
-        answer.extraHeaders.append(qMakePair(QByteArray("Content-Range"), "bytes */" + QByteArray::number(size)));
-        return answer;
-    case RangeKind::Partial:
-        answer.status = 206;
-        answer.extraHeaders.append(qMakePair(QByteArray("Content-Range"),
-                                             "bytes " + QByteArray::number(first) + '-' + QByteArray::number(last)
-                                                 + '/' + QByteArray::number(size)));
-        break;
-    case RangeKind::Whole:
-        first = 0;
-        last = size - 1;
-        break;
-    }
-    answer.contentType = "video/mp4";
-    answer.file = file.release();
-    answer.fileOffset = first;
-    answer.fileLength = last - first + 1;
-    return answer;
-}
-
-void PlatformServer::sendAnswer(QTcpSocket *socket, Connection &conn, const Request &request, Answer answer)
-{
-    std::unique_ptr<QFile> file(answer.file);
-    const int status = answer.status;
-    const bool bodyAllowed = status >= 200 && status != 204 && status != 304;
-    const bool sendBody = bodyAllowed && request.method != "HEAD";
-
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
-    if (bodyAllowed) {
-        if (!answer.contentType.isEmpty())
-            head += "Content-Type: " + answer.contentType + "\r\n";
-        const qint64 length = file ? answer.fileLength : answer.body.size();
-        head += "Content-Length: " + QByteArray::number(length) + "\r\n";
-    }
-    for (const auto &field : qAsConst(answer.extraHeaders))
-        head += field.first + ": " + field.second + "\r\n";
-    // Tests rely on every page view reaching the server.
-    head += "Cache-Control: no-store\r\n";
-    head += conn.closeAfterAnswer ? "Connection: close\r\n\r\n" : "Connection: keep-alive\r\n\r\n";
-
-    if (file && sendBody && answer.fileLength > 0) {
-        socket->write(head);
-        if (!file->seek(answer.fileOffset)) {
-            socket->abort();
-            return;
-        }
-        file->setParent(socket);
-        conn.file = file.release();
-        conn.fileLeft = answer.fileLength;
-        conn.state = Connection::Streaming;
-        pumpFile(socket, conn);
+    if (request.path == "/slow" && !m_http->pause(SlowDelayMs))
         return;
-    }
-    socket->write(sendBody ? head + answer.body : head);
-    finishAnswer(socket, conn);
-}
-
-void PlatformServer::pumpFile(QTcpSocket *socket, Connection &conn)
-{
-    while (conn.fileLeft > 0 && socket->bytesToWrite() < WriteBufferHighWater) {
-        const QByteArray chunk = conn.file->read(qMin(FileChunkBytes, conn.fileLeft));
-        if (chunk.isEmpty()) {
-            // The file shrank underneath us; the promised length cannot be kept.
-            socket->abort();
-            return;
-        }
-        conn.fileLeft -= chunk.size();
-        socket->write(chunk);
-    }
-    if (conn.fileLeft == 0 && conn.state == Connection::Streaming) {
-        delete conn.file;
-        conn.file = nullptr;
-        finishAnswer(socket, conn);
-    }
-}
-
-void PlatformServer::finishAnswer(QTcpSocket *socket, Connection &conn)
-{
-    if (conn.state == Connection::Closed)
-        return;
-    if (conn.closeAfterAnswer)
-        startClosing(socket, conn);
-    else
-        conn.state = Connection::Reading;
-}
-
-void PlatformServer::sendErrorAndClose(QTcpSocket *socket, Connection &conn, int status)
-{
-    Answer answer;
-    answer.status = status;
-    answer.contentType = HtmlType;
-    answer.body = errorPage(status);
-    conn.closeAfterAnswer = true;
-    sendAnswer(socket, conn, Request(), answer);
-}
-
-void PlatformServer::startClosing(QTcpSocket *socket, Connection &conn)
-{
-    if (conn.state == Connection::Closed)
-        return;
-    // Closing outright while the client is still sending would make the
-    // kernel reset the connection and could destroy our answer in flight.
-    // So only our sending side is shut down, and the rest is drained.
-    conn.state = Connection::Closing;
-    conn.buffer.clear();
-    shutdownIfDrained(socket, conn);
-    QTimer::singleShot(LingerMs, socket, [socket] { socket->abort(); });
-}
-
-void PlatformServer::shutdownIfDrained(QTcpSocket *socket, Connection &conn)
-{
-    if (conn.writeShutDown || socket->bytesToWrite() > 0)
-        return;
-    conn.writeShutDown = true;
-#ifdef Q_OS_WIN
-    ::shutdown(SOCKET(socket->socketDescriptor()), SD_SEND);
-#else
-    ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
-#endif
+    int status = 200;
+    const QByteArray page = builtInPage(request, &status);
+    out.status = status;
+    out.set_content(text(page), HtmlType);
 }

@@ -1,26 +1,28 @@
 #pragma once
 
-#include <QAbstractSocket>
 #include <QByteArray>
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QMetaType>
-#include <QMutex>
 #include <QObject>
 #include <QPair>
 #include <QString>
 
-#include <map>
+#include <memory>
+#include <mutex>
 
-class QFile;
-class QTcpServer;
-class QTcpSocket;
+namespace httplib {
+struct Request;
+struct Response;
+} // namespace httplib
 
-// A small HTTP/1.1 server that plays the video management platform, so that
-// the client can be tested, benchmarked and demonstrated without the real one.
-// It works in the thread it belongs to. listen(), errorString() and
-// serverError() must be called there; the rest may be called from any thread.
+// An HTTP server that plays the video management platform, so that the client
+// can be tested, benchmarked and demonstrated without the real one, on the
+// cpp-httplib library. It answers on threads of its own, so it keeps answering
+// while the thread that started it is blocked. Every member may be called from
+// any thread; stop() and the destructor wait for the server's threads, so not
+// on one of them (in a direct connection to requestReceived).
 class PlatformServer : public QObject
 {
     Q_OBJECT
@@ -32,7 +34,7 @@ public:
         QByteArray target; // Raw request-target as sent, e.g. "/?user=a:pass=b".
         QByteArray path;   // Part of the target before '?'.
         QByteArray query;  // Part of the target after '?', still percent-encoded.
-        QList<QPair<QByteArray, QByteArray>> headers; // In order, names as sent.
+        QList<QPair<QByteArray, QByteArray>> headers; // Sorted by name; names as sent.
         QByteArray body;
 
         // Value of the first header with this name (case-insensitive), or a
@@ -42,7 +44,7 @@ public:
 
     struct Route
     {
-        int status = 200; // 1xx, 204 and 304 go out without body or Content-Length.
+        int status = 200;
         QByteArray contentType; // Empty means "text/html; charset=utf-8".
         QByteArray body;
         enum Behaviour {
@@ -51,21 +53,35 @@ public:
             Garbage,    // Write bytes that are not HTTP, then close.
             CloseAtOnce // Close without answering.
         } behaviour = Normal;
+        QList<QPair<QByteArray, QByteArray>> headers = {}; // Sent with the answer.
+        // Lets the browser keep the answer for an hour; every other answer
+        // says "Cache-Control: no-store", so that each view reaches the server.
+        bool cacheable = false;
+        // From 0 on, the answer announces the whole body but sends only this
+        // many bytes of it and then drops the connection.
+        qint64 cutAfter = -1;
     };
 
-    // Requests whose head (request line and headers) or body exceed these are
-    // refused with 431 or 413 and the connection is closed.
-    static constexpr int MaxHeaderBytes = 64 * 1024;
-    static constexpr qint64 MaxBodyBytes = 8 * 1024 * 1024;
+    // Bodies beyond this are refused with 413.
+    static constexpr size_t MaxBodyBytes = 8 * 1024 * 1024;
     // How long "/slow" keeps the client waiting.
     static constexpr int SlowDelayMs = 3000;
+    // The record keeps this many of the latest requests, so that a server
+    // that runs for days does not grow.
+    static constexpr int MaxRecordedRequests = 10000;
 
     explicit PlatformServer(QObject *parent = nullptr);
     ~PlatformServer() override;
 
+    // Listens and answers; false, with errorString() saying why, when it
+    // cannot. After stop() it may listen again; listen(serverAddress(),
+    // serverPort()) serves on the same address and port as before.
     bool listen(const QHostAddress &address, quint16 port);
+    // Closes the listening socket and every open connection, so that new
+    // connections are refused, and returns when no request is being answered.
+    void stop();
     QString errorString() const;
-    QAbstractSocket::SocketError serverError() const;
+    // The address and port of the last successful listen().
     QHostAddress serverAddress() const;
     quint16 serverPort() const;
     // "http://ADDR:PORT", with ":PORT" left out when it is 80.
@@ -76,68 +92,34 @@ public:
 
     // A route set here replaces the built-in page of the same path.
     void setRoute(const QByteArray &path, const Route &route);
-    // The file served as "/video.mp4"; an empty path means 404.
+    // The progressive MP4 served as "/video.mp4" and the fragmented MP4 the
+    // camera wall "/cameras" streams as "/stream.mp4", both with byte ranges;
+    // an empty path means 404.
     void setVideoFile(const QString &path);
+    void setStreamFile(const QString &path);
 
 signals:
+    // Emitted on the server's thread that received the request.
     void requestReceived(const PlatformServer::Request &request);
 
 private:
-    struct Connection
-    {
-        enum State {
-            Reading,   // Parsing requests from the buffer.
-            Waiting,   // An answer is due later; later requests stay queued.
-            Streaming, // A file body is being sent in pieces.
-            Hanging,   // Never answering again.
-            Closing,   // Final answer sent; draining input until the peer leaves.
-            Closed
-        } state = Reading;
-        QByteArray buffer;
-        bool closeAfterAnswer = false;
-        bool writeShutDown = false;
-        QFile *file = nullptr; // Owned by the socket.
-        qint64 fileLeft = 0;
-    };
+    class Http;
 
-    enum class ParseResult { Incomplete, Complete, Failed };
+    void prepare(httplib::Request &request) const;
+    void answer(const httplib::Request &request, httplib::Response &response);
 
-    struct Answer
-    {
-        int status = 200; // 1xx, 204 and 304 go out without body or Content-Length.
-        QByteArray contentType;
-        QByteArray body;
-        QList<QPair<QByteArray, QByteArray>> extraHeaders;
-        QFile *file = nullptr; // Sent after the head instead of body, if set.
-        qint64 fileOffset = 0;
-        qint64 fileLength = 0;
-    };
+    std::unique_ptr<Http> m_http;
+    // Standard mutexes rather than Qt's, whose waits ThreadSanitizer cannot
+    // see through.
+    std::mutex m_control; // Serializes listen() and stop().
 
-    void onNewConnection();
-    void onReadyRead(QTcpSocket *socket);
-    void onBytesWritten(QTcpSocket *socket);
-    void processBuffer(QTcpSocket *socket);
-    ParseResult takeRequest(Connection &conn, Request &request, int &errorStatus);
-    void handleRequest(QTcpSocket *socket, Connection &conn, const Request &request);
-    Answer answerFor(const Request &request) const;
-    Answer videoAnswer(const Request &request) const;
-    void sendAnswer(QTcpSocket *socket, Connection &conn, const Request &request, Answer answer);
-    void pumpFile(QTcpSocket *socket, Connection &conn);
-    void finishAnswer(QTcpSocket *socket, Connection &conn);
-    void sendErrorAndClose(QTcpSocket *socket, Connection &conn, int status);
-    void startClosing(QTcpSocket *socket, Connection &conn);
-    void shutdownIfDrained(QTcpSocket *socket, Connection &conn);
-    Connection *connectionFor(QTcpSocket *socket);
-
-    QTcpServer *m_server;
-    std::map<QTcpSocket *, Connection> m_connections;
-
-    mutable QMutex m_mutex; // Guards everything below.
+    mutable std::mutex m_mutex; // Guards everything below.
     QList<Request> m_requests;
     QHash<QByteArray, Route> m_routes;
-    QString m_videoFile;
+    QHash<QByteArray, QString> m_files;
     QHostAddress m_address;
     quint16 m_port = 0;
+    QString m_error;
 };
 
 Q_DECLARE_METATYPE(PlatformServer::Request)

@@ -2,55 +2,23 @@
 
 #include "platformserver.h"
 
-PlatformServerThread::PlatformServerThread()
-{
-    m_thread.setObjectName(QStringLiteral("PlatformServer"));
-}
+PlatformServerThread::PlatformServerThread() = default;
 
-PlatformServerThread::~PlatformServerThread()
-{
-    m_thread.quit();
-    m_thread.wait();
-}
+PlatformServerThread::~PlatformServerThread() = default;
 
 bool PlatformServerThread::start(const QHostAddress &address, quint16 port, QString *error)
 {
-    if (m_server) {
+    auto server = std::make_unique<PlatformServer>();
+    if (m_server || !server->listen(address, port)) {
         if (error)
-            *error = QStringLiteral("The platform server is already running.");
+            *error = m_server ? QStringLiteral("The platform server is already running.") : server->errorString();
         return false;
     }
-
-    auto *server = new PlatformServer;
-    server->moveToThread(&m_thread);
-    // The thread deletes its server itself as it finishes; QThread runs
-    // deferred deletions after its event loop has ended.
-    QObject::connect(&m_thread, &QThread::finished, server, &QObject::deleteLater);
-    m_thread.start();
-
-    bool listening = false;
-    QString message;
-    QMetaObject::invokeMethod(
-        server,
-        [&] {
-            listening = server->listen(address, port);
-            if (!listening)
-                message = server->errorString();
-        },
-        Qt::BlockingQueuedConnection);
-
-    if (!listening) {
-        m_thread.quit();
-        m_thread.wait();
-        if (error)
-            *error = message;
-        return false;
-    }
-    m_server = server;
+    m_server = std::move(server);
     return true;
 }
 
 PlatformServer *PlatformServerThread::server() const
 {
-    return m_server;
+    return m_server.get();
 }

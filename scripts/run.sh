@@ -18,7 +18,8 @@ bash "$root/scripts/build.sh" "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -D
 
 demo_pid=
 if [ "$demo" -eq 1 ]; then
-  "$root/build/demo/vmp-demo-platform" --address 127.0.0.2 --port 80 --video "$root/demo/media/clip.mp4" &
+  "$root/build/demo/vmp-demo-platform" --address 127.0.0.2 --port 80 --video "$root/demo/media/clip.mp4" \
+    --stream "$root/demo/media/clip-frag.mp4" &
   demo_pid=$!
   trap '[ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null || true' EXIT
   sleep 0.5
