@@ -15,6 +15,7 @@
 #include "libcef/engine_page.h"
 #include "libcef/frame_impl.h"
 #include "libcef/net_error.h"
+#include "libcef/stats.h"
 
 namespace {
 
@@ -51,9 +52,16 @@ QUrl ToUrl(const QString& text) {
 }  // namespace
 
 CefBrowserHostImpl::CefBrowserHostImpl(int id, bool is_popup, CefRefPtr<CefClient> client)
-    : id_(id), is_popup_(is_popup), client_(client) {}
+    : id_(id), is_popup_(is_popup), client_(client) {
+  cef::stats::Add(cef::stats::kBrowsers, 1);
+}
 
-CefBrowserHostImpl::~CefBrowserHostImpl() = default;
+CefBrowserHostImpl::~CefBrowserHostImpl() {
+  cef::stats::Add(cef::stats::kBrowsers, -1);
+  if (pending_error_)
+    cef::stats::Add(cef::stats::kErrorReads, -1);
+  cef::stats::Add(cef::stats::kDeferredEvents, -static_cast<int>(deferred_.size()));
+}
 
 bool CefBrowserHostImpl::IsSame(CefRefPtr<CefBrowser> that) {
   return that && that->GetIdentifier() == id_;
@@ -152,6 +160,7 @@ void CefBrowserHostImpl::Deliver(std::function<void()> callback) {
     return;
   if (pending_error_) {
     deferred_.push_back(std::move(callback));
+    cef::stats::Add(cef::stats::kDeferredEvents, 1);
     return;
   }
   cef::Context::PostUiTask(std::move(callback));
@@ -340,6 +349,7 @@ void CefBrowserHostImpl::OnLoadFinished(bool ok) {
   const int serial = ++error_serial_;
   pending_error_.reset(
       new PendingError{serial, page_->url().toString(), page_->requestedUrl().toString(), back, forward});
+  cef::stats::Add(cef::stats::kErrorReads, 1);
   // A stopped load, or one whose renderer has died, has no error page to ask.
   if (stop_requested_ || renderer_gone_) {
     stop_requested_ = false;
@@ -363,6 +373,7 @@ void CefBrowserHostImpl::EndErrorRead(const QString& name, int fallback_code) {
   std::unique_ptr<PendingError> error = std::move(pending_error_);
   if (!error)
     return;
+  cef::stats::Add(cef::stats::kErrorReads, -1);
   int code = fallback_code;
   QString failed = error->requested_url;
   if (!name.isEmpty()) {
@@ -385,6 +396,7 @@ void CefBrowserHostImpl::EndErrorRead(const QString& name, int fallback_code) {
   });
   std::vector<std::function<void()>> deferred;
   deferred.swap(deferred_);
+  cef::stats::Add(cef::stats::kDeferredEvents, -static_cast<int>(deferred.size()));
   for (auto& callback : deferred)
     Deliver(std::move(callback));
 }

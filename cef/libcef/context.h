@@ -34,6 +34,8 @@ class Context {
   static bool PostUiTask(std::function<void()> task, int64_t delay_ms = 0);
   static bool CurrentlyOnUi();
   static bool CurrentlyOnGui();
+  /// Any thread: tasks queued for the browser UI thread and not run yet.
+  static size_t PendingUiTasks();
 
   // --- GUI thread only from here on.
 
@@ -48,6 +50,7 @@ class Context {
   /// Forgets the browser; returns the registry's reference, or null.
   CefRefPtr<CefBrowserHostImpl> UnregisterBrowser(int id);
   CefRefPtr<CefBrowserHostImpl> GetBrowser(int id) const;
+  size_t BrowserCount() const { return browsers_.size(); }
 
   bool Start(const CefMainArgs& args, const CefSettings& settings, CefRefPtr<CefApp> app);
   void Shutdown();

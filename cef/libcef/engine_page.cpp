@@ -6,11 +6,18 @@
 
 #include "libcef/browser_host_impl.h"
 #include "libcef/context.h"
+#include "libcef/stats.h"
 
 namespace cef {
 
 EnginePage::EnginePage(QWebEngineProfile* profile, CefRefPtr<CefClient> client, QObject* parent)
-    : QWebEnginePage(profile, parent), client_(client) {}
+    : QWebEnginePage(profile, parent), client_(client) {
+  stats::Add(stats::kPages, 1);
+}
+
+EnginePage::~EnginePage() {
+  stats::Add(stats::kPages, -1);
+}
 
 void EnginePage::SetFullscreenView(QWidget* view) {
   // Keys go to whichever widget of the view has the focus, and the engine

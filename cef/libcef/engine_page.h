@@ -17,6 +17,7 @@ class EnginePage : public QWebEnginePage {
   Q_OBJECT
  public:
   EnginePage(QWebEngineProfile* profile, CefRefPtr<CefClient> client, QObject* parent);
+  ~EnginePage() override;
 
   /// While |view| shows the page in fullscreen, Escape pressed in it leaves
   /// fullscreen, as in Chrome; null once the page has left it.
