@@ -282,9 +282,14 @@ void CefBrowserHostImpl::ConnectPage() {
                      self->EndErrorRead(QString(), ERR_ABORTED);
                      self->renderer_gone_ = true;
                      // A navigation that had not arrived yet is lost with the
-                     // renderer; remember where it was going.
-                     const QUrl requested = self->page_->requestedUrl();
-                     self->interrupted_url_ = requested != self->page_->url() ? requested : QUrl();
+                     // renderer; remember where it was going. Only while a
+                     // load is under way: a page that has arrived is simply
+                     // reloaded, also one the page itself navigated to. A
+                     // page made here, such as the error page, is reloaded.
+                     const QUrl going = self->page_->LastNavigation();
+                     const bool interrupted = self->is_loading_ && going.isValid() &&
+                                              going.scheme() != QLatin1String("data") && going != self->page_->url();
+                     self->interrupted_url_ = interrupted ? going : QUrl();
                      self->is_loading_ = false;
                      TerminationStatus reported = TS_ABNORMAL_TERMINATION;
                      if (status == QWebEnginePage::CrashedTerminationStatus)

@@ -59,6 +59,12 @@ QWebEnginePage* EnginePage::createWindow(WebWindowType type) {
   return popup->CreateView(nullptr, CefRect(), CefBrowserSettings(), QUrl(), opener);
 }
 
+bool EnginePage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool is_main_frame) {
+  if (is_main_frame)
+    last_navigation_ = url;
+  return QWebEnginePage::acceptNavigationRequest(url, type, is_main_frame);
+}
+
 void EnginePage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
                                           const QString& message,
                                           int line,
