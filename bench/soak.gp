@@ -12,7 +12,8 @@ set multiplot layout 5,1 title "vmpclient soak run"
 
 set ylabel "MiB"
 set title "PSS of the process tree"
-plot datafile using ($1/60):2 with lines lw 2 title "PSS", \
+plot datafile using ($1/60):2 with lines lw 2 title "PSS (tree)", \
+     "" using ($1/60):17 with lines title "PSS (browser)", \
      "" using ($1/60):(down(column(2))) with points pt 7 ps 0.6 lc rgb "red" title "platform down"
 
 set ylabel "count"
@@ -31,7 +32,7 @@ plot datafile using ($1/60):8 with steps title "UI-thread tasks", \
      "" using ($1/60):13 with steps title "pages"
 
 set ylabel "ms"
-set title "Longest GUI-thread silence per sample (_NET_WM_PING)"
+set title "Longest GUI-thread silence per sample (_NET_WM_PING)" noenhanced
 plot datafile using ($1/60):14 with impulses lw 2 title "silence", 1000 with lines dt 2 lc rgb "red" title "1 s target"
 
 set ylabel "clips"
