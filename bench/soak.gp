@@ -24,18 +24,22 @@ plot datafile using ($1/60):4 with lines title "threads (tree)", \
      "" using ($1/60):7 with lines title "fds (browser)"
 
 set title "Engine layer: queued work and live objects"
+set yrange [0:*]
+set offsets 0, 0, 0.5, 0
 plot datafile using ($1/60):8 with steps title "UI-thread tasks", \
      "" using ($1/60):9 with steps title "GUI-thread tasks", \
      "" using ($1/60):10 with steps title "deferred events", \
      "" using ($1/60):11 with steps title "error reads", \
-     "" using ($1/60):12 with steps title "browsers", \
+     "" using ($1/60):12 with steps lw 3 title "browsers", \
      "" using ($1/60):13 with steps title "pages"
 
+set offsets 0, 0, 0, 0
 set ylabel "ms"
 set title "Longest GUI-thread silence per sample (_NET_WM_PING)" noenhanced
 plot datafile using ($1/60):14 with impulses lw 2 title "silence", 1000 with lines dt 2 lc rgb "red" title "1 s target"
 
 set ylabel "clips"
+set offsets 0, 0, 2, 0
 set title "Camera clips served per sample"
 plot datafile using ($1/60):15 with steps title "clips served", \
      "" using ($1/60):(down(column(15))) with points pt 7 ps 0.6 lc rgb "red" title "platform down"
