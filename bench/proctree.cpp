@@ -1,5 +1,6 @@
 #include "proctree.h"
 
+#include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -74,6 +75,34 @@ qint64 pssKiB(const QList<qint64> &pids)
                 break;
             }
         }
+    }
+    return total;
+}
+
+qint64 threads(const QList<qint64> &pids)
+{
+    qint64 total = 0;
+    for (qint64 pid : pids) {
+        // num_threads is field 20 of the whole line.
+        const QList<QByteArray> fields = statFields(pid);
+        if (fields.size() > 17)
+            total += fields.at(17).toLongLong();
+    }
+    return total;
+}
+
+qint64 openFiles(const QList<qint64> &pids)
+{
+    qint64 total = 0;
+    for (qint64 pid : pids) {
+        DIR *dir = ::opendir(QByteArray("/proc/" + QByteArray::number(pid) + "/fd").constData());
+        if (!dir)
+            continue;
+        while (const dirent *entry = ::readdir(dir)) {
+            if (entry->d_name[0] != '.')
+                ++total;
+        }
+        ::closedir(dir);
     }
     return total;
 }

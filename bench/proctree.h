@@ -16,6 +16,12 @@ qint64 cpuTicks(const QList<qint64> &pids);
 // once in total, split between the processes that map them.
 qint64 pssKiB(const QList<qint64> &pids);
 
+// Threads of |pids| together.
+qint64 threads(const QList<qint64> &pids);
+
+// Open file descriptors of |pids| together.
+qint64 openFiles(const QList<qint64> &pids);
+
 // Waits until the tree of |root| has used less than |maxPercent| of one CPU
 // over |windowMs|; false if it never did within |timeoutMs|.
 bool waitQuiet(qint64 root, int windowMs, int maxPercent, int timeoutMs);

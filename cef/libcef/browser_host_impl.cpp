@@ -17,6 +17,7 @@
 #include "libcef/net_error.h"
 #include "libcef/page_requests.h"
 #include "libcef/view_hold.h"
+#include "libcef/stats.h"
 
 namespace {
 
@@ -53,9 +54,16 @@ QUrl ToUrl(const QString& text) {
 }  // namespace
 
 CefBrowserHostImpl::CefBrowserHostImpl(int id, bool is_popup, CefRefPtr<CefClient> client)
-    : id_(id), is_popup_(is_popup), client_(client) {}
+    : id_(id), is_popup_(is_popup), client_(client) {
+  cef::stats::Add(cef::stats::kBrowsers, 1);
+}
 
-CefBrowserHostImpl::~CefBrowserHostImpl() = default;
+CefBrowserHostImpl::~CefBrowserHostImpl() {
+  cef::stats::Add(cef::stats::kBrowsers, -1);
+  if (pending_error_)
+    cef::stats::Add(cef::stats::kErrorReads, -1);
+  cef::stats::Add(cef::stats::kDeferredEvents, -static_cast<int>(deferred_.size()));
+}
 
 bool CefBrowserHostImpl::IsSame(CefRefPtr<CefBrowser> that) {
   return that && that->GetIdentifier() == id_;
@@ -157,6 +165,7 @@ void CefBrowserHostImpl::Deliver(std::function<void()> callback) {
     return;
   if (pending_error_) {
     deferred_.push_back(std::move(callback));
+    cef::stats::Add(cef::stats::kDeferredEvents, 1);
     return;
   }
   cef::Context::PostUiTask(std::move(callback));
@@ -278,9 +287,14 @@ void CefBrowserHostImpl::ConnectPage() {
                      self->EndErrorRead(QString(), ERR_ABORTED);
                      self->renderer_gone_ = true;
                      // A navigation that had not arrived yet is lost with the
-                     // renderer; remember where it was going.
-                     const QUrl requested = self->page_->requestedUrl();
-                     self->interrupted_url_ = requested != self->page_->url() ? requested : QUrl();
+                     // renderer; remember where it was going. Only while a
+                     // load is under way: a page that has arrived is simply
+                     // reloaded, also one the page itself navigated to. A
+                     // page made here, such as the error page, is reloaded.
+                     const QUrl going = self->page_->LastNavigation();
+                     const bool interrupted = self->is_loading_ && going.isValid() &&
+                                              going.scheme() != QLatin1String("data") && going != self->page_->url();
+                     self->interrupted_url_ = interrupted ? going : QUrl();
                      self->is_loading_ = false;
                      TerminationStatus reported = TS_ABNORMAL_TERMINATION;
                      if (status == QWebEnginePage::CrashedTerminationStatus)
@@ -349,6 +363,7 @@ void CefBrowserHostImpl::OnLoadFinished(bool ok) {
   const int serial = ++error_serial_;
   pending_error_.reset(
       new PendingError{serial, page_->url().toString(), page_->requestedUrl().toString(), back, forward});
+  cef::stats::Add(cef::stats::kErrorReads, 1);
   // A stopped load, or one whose renderer has died, has no error page to ask.
   if (stop_requested_ || renderer_gone_) {
     stop_requested_ = false;
@@ -372,6 +387,7 @@ void CefBrowserHostImpl::EndErrorRead(const QString& name, int fallback_code) {
   std::unique_ptr<PendingError> error = std::move(pending_error_);
   if (!error)
     return;
+  cef::stats::Add(cef::stats::kErrorReads, -1);
   int code = fallback_code;
   QString failed = error->requested_url;
   if (!name.isEmpty()) {
@@ -394,6 +410,7 @@ void CefBrowserHostImpl::EndErrorRead(const QString& name, int fallback_code) {
   });
   std::vector<std::function<void()>> deferred;
   deferred.swap(deferred_);
+  cef::stats::Add(cef::stats::kDeferredEvents, -static_cast<int>(deferred.size()));
   for (auto& callback : deferred)
     Deliver(std::move(callback));
 }

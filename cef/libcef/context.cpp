@@ -16,6 +16,7 @@
 #include "include/cef_task.h"
 #include "include/wrapper/cef_closure_task.h"
 #include "libcef/backend.h"
+#include "libcef/stats.h"
 #include "libcef/ui_thread.h"
 
 void CefSetGlobalCommandLine(int argc, const char* const* argv);
@@ -161,12 +162,27 @@ bool Context::PostGuiTask(std::function<void()> task) {
   std::lock_guard<std::mutex> guard(g_lock);
   if (!g_gui_target)
     return false;
-  return QMetaObject::invokeMethod(g_gui_target, std::move(task), Qt::QueuedConnection);
+  stats::Add(stats::kGuiTasks, 1);
+  const bool posted = QMetaObject::invokeMethod(
+      g_gui_target,
+      [task = std::move(task)] {
+        stats::Add(stats::kGuiTasks, -1);
+        task();
+      },
+      Qt::QueuedConnection);
+  if (!posted)
+    stats::Add(stats::kGuiTasks, -1);
+  return posted;
 }
 
 bool Context::PostUiTask(std::function<void()> task, int64_t delay_ms) {
   std::lock_guard<std::mutex> guard(g_lock);
   return g_ui_thread && g_ui_thread->Post(std::move(task), delay_ms);
+}
+
+size_t Context::PendingUiTasks() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  return g_ui_thread ? g_ui_thread->PendingCount() : 0;
 }
 
 bool Context::CurrentlyOnUi() {
@@ -244,6 +260,7 @@ bool Context::Start(const CefMainArgs& args, const CefSettings& settings, CefRef
     g_ui_thread = new UiThread();
   }
   g_context = this;
+  stats::StartReporting();
 
   CefRefPtr<CefBrowserProcessHandler> handler = app_ ? app_->GetBrowserProcessHandler() : nullptr;
   if (handler)
@@ -253,6 +270,7 @@ bool Context::Start(const CefMainArgs& args, const CefSettings& settings, CefRef
 
 void Context::Shutdown() {
   CEF_REQUIRE_GUI_THREAD();
+  stats::StopReporting();
   // Without the engine module there were never any browsers.
   Backend* backend = LoadedBackend();
   if (backend)

@@ -35,6 +35,8 @@ class Context {
   static bool PostUiTask(std::function<void()> task, int64_t delay_ms = 0);
   static bool CurrentlyOnUi();
   static bool CurrentlyOnGui();
+  /// Any thread: tasks queued for the browser UI thread and not run yet.
+  static size_t PendingUiTasks();
 
   // --- GUI thread only from here on.
 

@@ -10,6 +10,7 @@
 #include "libcef/browser_host_impl.h"
 #include "libcef/context.h"
 #include "libcef/download_manager.h"
+#include "libcef/stats.h"
 
 namespace QtWebEngineCore {
 // The engine core's own entry for its sub-processes, exported by
@@ -45,7 +46,8 @@ class EngineBackend : public Backend {
     while (!g_browsers.empty()) {
       CefRefPtr<CefBrowserHostImpl> browser = g_browsers.begin()->second;
       browser->DestroyNow();
-      g_browsers.erase(browser->GetIdentifier());
+      if (g_browsers.erase(browser->GetIdentifier()))
+        stats::Add(stats::kRegistered, -1);
     }
   }
 
@@ -90,7 +92,8 @@ QWebEngineProfile* Context::Profile() {
 
 void Context::RegisterBrowser(CefRefPtr<CefBrowserHostImpl> browser) {
   CEF_REQUIRE_GUI_THREAD();
-  g_browsers[browser->GetIdentifier()] = browser;
+  if (g_browsers.emplace(browser->GetIdentifier(), browser).second)
+    stats::Add(stats::kRegistered, 1);
 }
 
 CefRefPtr<CefBrowserHostImpl> Context::UnregisterBrowser(int id) {
@@ -100,6 +103,7 @@ CefRefPtr<CefBrowserHostImpl> Context::UnregisterBrowser(int id) {
     return nullptr;
   CefRefPtr<CefBrowserHostImpl> browser = it->second;
   g_browsers.erase(it);
+  stats::Add(stats::kRegistered, -1);
   return browser;
 }
 

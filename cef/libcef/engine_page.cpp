@@ -7,11 +7,18 @@
 #include "libcef/browser_host_impl.h"
 #include "libcef/context.h"
 #include "libcef/page_requests.h"
+#include "libcef/stats.h"
 
 namespace cef {
 
 EnginePage::EnginePage(QWebEngineProfile* profile, CefRefPtr<CefClient> client, QObject* parent)
-    : QWebEnginePage(profile, parent), client_(client) {}
+    : QWebEnginePage(profile, parent), client_(client) {
+  stats::Add(stats::kPages, 1);
+}
+
+EnginePage::~EnginePage() {
+  stats::Add(stats::kPages, -1);
+}
 
 void EnginePage::SetFullscreenView(QWidget* view) {
   // Keys go to whichever widget of the view has the focus, and the engine
@@ -51,6 +58,12 @@ QWebEnginePage* EnginePage::createWindow(WebWindowType type) {
   CefRefPtr<CefBrowserHostImpl> popup = new CefBrowserHostImpl(NextBrowserId(), true, client_);
   QWidget* opener = view() ? view()->window() : nullptr;
   return popup->CreateView(nullptr, CefRect(), CefBrowserSettings(), QUrl(), opener);
+}
+
+bool EnginePage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool is_main_frame) {
+  if (is_main_frame)
+    last_navigation_ = url;
+  return QWebEnginePage::acceptNavigationRequest(url, type, is_main_frame);
 }
 
 void EnginePage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,

@@ -17,10 +17,19 @@ class EnginePage : public QWebEnginePage {
   Q_OBJECT
  public:
   EnginePage(QWebEngineProfile* profile, CefRefPtr<CefClient> client, QObject* parent);
+  ~EnginePage() override;
 
   /// While |view| shows the page in fullscreen, Escape pressed in it leaves
   /// fullscreen, as in Chrome; null once the page has left it.
   void SetFullscreenView(QWidget* view);
+
+  ///
+  /// The address of the last main-frame navigation the engine asked about,
+  /// whoever started it: the application, the user or the page itself.
+  /// Unlike requestedUrl(), which names the first address of the history
+  /// entry shown, it follows the page's own navigations.
+  ///
+  QUrl LastNavigation() const { return last_navigation_; }
 
  signals:
   /// A message the page wrote to its console; it goes nowhere else.
@@ -39,6 +48,7 @@ class EnginePage : public QWebEnginePage {
   QStringList chooseFiles(FileSelectionMode mode,
                           const QStringList& oldFiles,
                           const QStringList& acceptedMimeTypes) override;
+  bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool is_main_frame) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
                                 const QString& message,
@@ -48,6 +58,7 @@ class EnginePage : public QWebEnginePage {
  private:
   CefRefPtr<CefClient> client_;
   QPointer<QWidget> fullscreen_view_;
+  QUrl last_navigation_;
 };
 
 }  // namespace cef

@@ -38,6 +38,11 @@ bool UiThread::CurrentlyOn() {
   return t_on_ui_thread;
 }
 
+size_t UiThread::PendingCount() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return tasks_.size();
+}
+
 void UiThread::Run() {
   t_on_ui_thread = true;
   std::unique_lock<std::mutex> guard(lock_);

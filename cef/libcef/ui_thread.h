@@ -38,6 +38,9 @@ class UiThread {
   /// True on the queue's own thread.
   static bool CurrentlyOn();
 
+  /// Any thread: tasks queued and not run yet, delayed ones included.
+  size_t PendingCount();
+
  private:
   using Clock = std::chrono::steady_clock;
   using Key = std::pair<Clock::time_point, uint64_t>;

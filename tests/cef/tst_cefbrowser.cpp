@@ -14,6 +14,7 @@
 #include "include/wrapper/cef_closure_task.h"
 #include "libcef/browser_host_impl.h"
 #include "libcef/context.h"
+#include "libcef/stats.h"
 #include "platformserverthread.h"
 #include "platformserver.h"
 #include "recordingclient.h"
@@ -255,6 +256,8 @@ void TestCefBrowser::popupFromWindowOpen()
     Browser b = create(url("/title?t=Opener"));
     QVERIFY(b.browser);
     QTRY_VERIFY_WITH_TIMEOUT(!b.client->events("title").filter("Opener").isEmpty(), 20000);
+    const long browsersBefore = cef::stats::Get(cef::stats::kBrowsers);
+    const long pagesBefore = cef::stats::Get(cef::stats::kPages);
 
     b.browser->GetMainFrame()->ExecuteJavaScript(
         QStringLiteral("window.open('/popup', 'p', 'width=300,height=200')").toStdString(), "", 0);
@@ -279,6 +282,11 @@ void TestCefBrowser::popupFromWindowOpen()
     QCOMPARE(b.client->events("before-close"), QStringList(QStringLiteral("before-close %1").arg(popupId)));
     QCOMPARE(b.client->browsers().size(), 1);
     QCOMPARE(b.client->wrongThreadCalls(), 0);
+    // Nothing of the popup stays behind once the last reference is gone: a
+    // wall that opens one a minute must not grow.
+    popup = nullptr;
+    QTRY_COMPARE(cef::stats::Get(cef::stats::kPages), pagesBefore);
+    QTRY_COMPARE(cef::stats::Get(cef::stats::kBrowsers), browsersBefore);
     b.browser->GetHost()->CloseBrowser(true);
     QTRY_COMPARE(b.client->events("before-close").size(), 2);
 }

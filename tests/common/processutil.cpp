@@ -81,4 +81,24 @@ QList<qint64> runningExecutable(const QString &path)
     return found;
 }
 
+// Renderers are forked from the engine's zygote and keep its command line.
+QList<qint64> renderers(qint64 browserPid)
+{
+    QList<qint64> found;
+    for (qint64 pid : descendants(browserPid)) {
+        const QString line = commandLine(pid);
+        if (line.contains(QLatin1String("--type=renderer"))) {
+            found << pid;
+            continue;
+        }
+        if (!line.contains(QLatin1String("--type=zygote")))
+            continue;
+        for (qint64 child : descendants(pid)) {
+            if (commandLine(child).contains(QLatin1String("--type=zygote")))
+                found << child;
+        }
+    }
+    return found;
+}
+
 } // namespace proc

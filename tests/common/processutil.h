@@ -20,6 +20,9 @@ QString commandLine(qint64 pid);
 // Processes whose executable is |path|.
 QList<qint64> runningExecutable(const QString &path);
 
+// The engine's render processes below the browser process |browserPid|.
+QList<qint64> renderers(qint64 browserPid);
+
 } // namespace proc
 
 #endif // PROCESSUTIL_H

@@ -1,0 +1,49 @@
+// How quickly a program's GUI thread answers, seen from outside.
+#ifndef BENCH_GUIPROBE_H
+#define BENCH_GUIPROBE_H
+
+#include <QtGlobal>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+// Sends the window manager's _NET_WM_PING to a top-level window again and
+// again, each as soon as the last was answered (and a short pause), on a
+// thread and an X connection of its own. Qt answers the ping from its event
+// loop on the GUI thread, so the wait for an answer is how long that thread
+// was busy. All members are called from one thread, the owner's.
+class GuiProbe
+{
+public:
+    GuiProbe() = default;
+    ~GuiProbe();
+    GuiProbe(const GuiProbe &) = delete;
+    GuiProbe &operator=(const GuiProbe &) = delete;
+
+    // Starts pinging |window|; false when there is no X display.
+    bool start(unsigned long window);
+    void stop();
+
+    // The longest wait for an answer since the last call, a ping still
+    // unanswered counted as far as it has got, in milliseconds.
+    qint64 takeLongestSilenceMs();
+    // Pings answered so far.
+    qint64 answered() const { return answered_.load(); }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void run(unsigned long window);
+
+    std::thread thread_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<qint64> answered_{0};
+    std::mutex lock_; // Guards the two below.
+    qint64 longestMs_ = 0;
+    Clock::time_point outstandingSince_{};
+    void *display_ = nullptr;
+};
+
+#endif // BENCH_GUIPROBE_H
