@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "cachedirlock.h"
+#include "filenameencoding.h"
 #include "include/cef_app.h"
 #include "initcef.h"
 #include "issubprocess.h"
@@ -12,6 +13,7 @@
 
 int main(int argc, char *argv[])
 {
+    useUtf8FileNamesInPlainLocale();
     if (isSubProcess(argc, argv)) {
         std::fputs("subprocess\n", stdout);
         std::fflush(stdout);

@@ -22,9 +22,12 @@
 #include <QThread>
 #include <QVector>
 
+#include "clientsession.h"
 #include "platformserver.h"
 #include "platformserverthread.h"
 #include "proctree.h"
+#include "windowmanager.h"
+#include "x11util.h"
 #include "xprobe.h"
 
 namespace {
@@ -117,12 +120,9 @@ public:
         }
         // Focus and activation behave as on a desktop only with a window
         // manager.
-        if (!probe_.windowManagerRunning()) {
-            windowManager_.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-            if (!windowManager_.waitForStarted() || !probe_.waitForWindowManager(20000)) {
-                *error = QStringLiteral("openbox did not start");
-                return false;
-            }
+        if (!x11::windowManagerRunning() && !windowmanager::start(windowManager_)) {
+            *error = QStringLiteral("openbox did not start");
+            return false;
         }
         // Port 80 of a loopback address, as the client has no way to name a
         // port.
@@ -156,23 +156,21 @@ public:
     // Milliseconds from the start of the program to its window's first frame.
     Sample startToWindow(bool client)
     {
-        QTemporaryDir dir;
-        QProcess process;
-        prepare(process, dir.path(), false);
+        ClientSession session;
         const qint64 start = clock_.nsecsElapsed();
-        process.start(client ? client_ : empty_, QStringList());
         Sample sample;
+        if (!session.start(QStringList(), client ? client_ : empty_))
+            return sample;
         const QString title = client ? loginTitle : emptyTitle;
         unsigned long window = 0;
         sample.ok = waitFor(
             [&] {
                 if (!window)
-                    window = probe_.findWindow(process.processId(), title, loginSize);
+                    window = findWindow(session.pid(), title);
                 return window && probe_.showsColour(window, background_, 90);
             },
             30000, 1);
         sample.value = (clock_.nsecsElapsed() - start) / 1e6;
-        finish(process);
         return sample;
     }
 
@@ -189,53 +187,46 @@ public:
     PageRun clientPage()
     {
         PageRun run;
-        QTemporaryDir dir;
+        ClientSession session;
         // The address and user name come from the settings file, as on a
         // second start.
-        QFile settings(QDir(dir.path()).filePath(QStringLiteral("set.txt")));
+        QFile settings(QDir(session.workDir()).filePath(QStringLiteral("set.txt")));
         if (!settings.open(QIODevice::WriteOnly) || settings.write((address_ + "\nbench").toUtf8()) < 0)
             return run;
         settings.close();
-        QProcess process;
-        prepare(process, dir.path(), false);
         clearScreen();
-        process.start(client_, QStringList());
+        if (!session.start(QStringList(), client_))
+            return run;
+        const qint64 pid = session.pid();
         unsigned long window = 0;
         if (!waitFor(
                 [&] {
                     if (!window)
-                        window = probe_.findWindow(process.processId(), loginTitle, loginSize);
+                        window = findWindow(pid, loginTitle);
                     return window && probe_.showsColour(window, background_, 90);
                 },
-                30000)) {
-            finish(process);
+                30000))
             return run;
-        }
         // The hidden browser is there once its engine processes are, and
         // done starting once they are quiet.
-        if (!waitFor([&] { return proctree::tree(process.processId()).size() > 2; }, 30000)) {
-            finish(process);
+        if (!waitFor([&] { return proctree::tree(pid).size() > 2; }, 30000))
             return run;
-        }
-        proctree::waitQuiet(process.processId(), 500, 5, 30000);
+        proctree::waitQuiet(pid, 500, 5, 30000);
         const QString id = QString::number(window);
         const bool typed = xdotool({"windowactivate", "--sync", id})
                            && xdotool({"mousemove", "--window", id, QString::number(passwordField.x()),
                                        QString::number(passwordField.y()), "click", "1"})
                            && xdotool({"type", "--delay", "20", "secret"});
-        proctree::waitQuiet(process.processId(), 300, 5, 10000);
-        if (!typed || !probe_.moveTo(window, loginButton)) {
-            finish(process);
+        proctree::waitQuiet(pid, 300, 5, 10000);
+        if (!typed || !probe_.moveTo(window, loginButton))
             return run;
-        }
         loadedAt_ = 0;
         requestedAt_ = 0;
         const qint64 clickedAt = clock_.nsecsElapsed();
         probe_.click();
         waitForPage(clickedAt, &run);
         if (run.loadMs.ok)
-            run.pssMiB = memoryOf(process.processId());
-        finish(process);
+            run.pssMiB = memoryOf(pid);
         return run;
     }
 
@@ -243,18 +234,19 @@ public:
     PageRun baselinePage()
     {
         PageRun run;
-        QTemporaryDir dir;
-        QProcess process;
-        prepare(process, dir.path(), true);
+        ClientSession session;
+        // The same engine switches as vmpclient sets for itself.
+        session.setEnv(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+        session.setEnv(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--log-level=3"));
         loadedAt_ = 0;
         requestedAt_ = 0;
         clearScreen();
         const qint64 start = clock_.nsecsElapsed();
-        process.start(browser_, {startUrl()});
+        if (!session.start({startUrl()}, browser_))
+            return run;
         waitForPage(start, &run);
         if (run.loadMs.ok)
-            run.pssMiB = memoryOf(process.processId());
-        finish(process);
+            run.pssMiB = memoryOf(session.pid());
         return run;
     }
 
@@ -295,24 +287,6 @@ private:
         return true;
     }
 
-    // Every program runs in a fresh directory that is also its home, with
-    // the same engine switches as vmpclient sets for itself.
-    void prepare(QProcess &process, const QString &dir, bool engineBaseline)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), dir);
-        for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "QTWEBENGINE_CHROMIUM_FLAGS"})
-            env.remove(QString::fromLatin1(name));
-        if (engineBaseline) {
-            env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
-            env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--log-level=3"));
-        }
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(dir);
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(QProcess::nullDevice());
-    }
-
     // Once the page has settled: the whole tree's PSS, in MiB.
     Sample memoryOf(qint64 pid)
     {
@@ -324,12 +298,16 @@ private:
         return sample;
     }
 
-    void finish(QProcess &process)
+    // A viewable top-level window of process |pid| with this name and the
+    // login window's size, or 0.
+    static unsigned long findWindow(qint64 pid, const QString &name)
     {
-        if (process.state() != QProcess::NotRunning) {
-            proctree::killTree(process.processId());
-            process.waitForFinished(10000);
+        for (unsigned long window : x11::findWindows(name)) {
+            if (x11::windowPid(window) == pid && x11::isViewable(window)
+                && x11::screenGeometry(window).size() == loginSize)
+                return window;
         }
+        return 0;
     }
 
     static bool xdotool(const QStringList &arguments)

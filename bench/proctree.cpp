@@ -1,14 +1,13 @@
 #include "proctree.h"
 
 #include <dirent.h>
-#include <signal.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QHash>
 #include <QThread>
+
+#include "processutil.h"
 
 namespace proctree {
 
@@ -35,21 +34,7 @@ QList<QByteArray> statFields(qint64 pid)
 
 QList<qint64> tree(qint64 root)
 {
-    QHash<qint64, QList<qint64>> children;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries) {
-        bool numeric = false;
-        const qint64 pid = entry.toLongLong(&numeric);
-        if (!numeric)
-            continue;
-        const QList<QByteArray> fields = statFields(pid);
-        if (fields.size() > 1)
-            children[fields.at(1).toLongLong()] << pid;
-    }
-    QList<qint64> found{root};
-    for (int i = 0; i < found.size(); ++i)
-        found += children.value(found.at(i));
-    return found;
+    return QList<qint64>{root} + proc::descendants(root);
 }
 
 qint64 cpuTicks(const QList<qint64> &pids)
@@ -122,25 +107,6 @@ bool waitQuiet(qint64 root, int windowMs, int maxPercent, int timeoutMs)
         before = now;
     }
     return false;
-}
-
-void killTree(qint64 root)
-{
-    const QList<qint64> pids = tree(root);
-    for (qint64 pid : pids)
-        ::kill(static_cast<pid_t>(pid), SIGKILL);
-    QElapsedTimer clock;
-    clock.start();
-    for (qint64 pid : pids) {
-        // A zombie child of ours keeps its /proc entry until reaped by the
-        // caller; its state letter tells.
-        while (clock.elapsed() < 10000) {
-            const QList<QByteArray> fields = statFields(pid);
-            if (fields.isEmpty() || fields.first() == "Z")
-                break;
-            QThread::msleep(5);
-        }
-    }
 }
 
 } // namespace proctree

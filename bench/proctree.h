@@ -1,4 +1,5 @@
-// A process and everything it started, as /proc shows them.
+// What a process and everything it started use, as /proc shows it; the
+// processes themselves are found with the harness (processutil.h).
 #ifndef BENCH_PROCTREE_H
 #define BENCH_PROCTREE_H
 
@@ -25,9 +26,6 @@ qint64 openFiles(const QList<qint64> &pids);
 // Waits until the tree of |root| has used less than |maxPercent| of one CPU
 // over |windowMs|; false if it never did within |timeoutMs|.
 bool waitQuiet(qint64 root, int windowMs, int maxPercent, int timeoutMs);
-
-// Kills the tree of |root| and waits until none of it is left.
-void killTree(qint64 root);
 
 } // namespace proctree
 

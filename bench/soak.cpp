@@ -222,8 +222,10 @@ bool Soak::setUp()
     session_.setEnv(QStringLiteral("CEFQT_STATS_FILE"), engineStatsPath_);
     clientLog_.setFileName(QDir(options_.outDir).filePath(QStringLiteral("client.log")));
     clientLog_.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    QObject::connect(&session_.process(), &QProcess::readyRead,
-                     [this] { clientLog_.write(session_.process().readAll()); });
+    QObject::connect(&session_.process(), &QProcess::readyReadStandardOutput,
+                     [this] { clientLog_.write(session_.process().readAllStandardOutput()); });
+    QObject::connect(&session_.process(), &QProcess::readyReadStandardError,
+                     [this] { clientLog_.write(session_.process().readAllStandardError()); });
     if (!session_.start()) {
         say(QStringLiteral("vmpclient did not start"));
         return false;

@@ -1,11 +1,11 @@
-// Looks at windows from outside their program, through the X server, and
-// sends input as a user's devices would.
+// What the benchmarks need of the X server beyond the harness (x11util.h):
+// whether a window or the screen shows a painted frame, and input sent
+// through the server's test extension at once, with no helper program in the
+// way of the timing. One connection for the whole run keeps the polling light.
 #ifndef BENCH_XPROBE_H
 #define BENCH_XPROBE_H
 
 #include <QPoint>
-#include <QSize>
-#include <QString>
 
 typedef struct _XDisplay Display;
 
@@ -18,10 +18,6 @@ public:
     XProbe &operator=(const XProbe &) = delete;
 
     bool isOpen() const { return display_ != nullptr; }
-
-    // A viewable top-level window of process |pid| with this name and size,
-    // or 0.
-    unsigned long findWindow(qint64 pid, const QString &name, const QSize &size);
 
     // True once the window shows a painted frame: at least |minShare| percent
     // of the pixels of its top band have the colour |rgb| that the toolkit
@@ -41,14 +37,8 @@ public:
     // returns.
     void click();
 
-    bool windowManagerRunning();
-    // Waits until a window manager manages new windows: one announces itself
-    // before it is ready, and a window mapped in between stays unmapped.
-    bool waitForWindowManager(int timeoutMs);
-
 private:
     bool bandShowsColour(unsigned long window, int x, int y, int width, int height, unsigned int rgb, int minShare);
-    unsigned long search(unsigned long window, qint64 pid, const QString &name, const QSize &size, int depth);
 
     Display *display_ = nullptr;
 };

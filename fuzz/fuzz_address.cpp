@@ -39,23 +39,10 @@ QString decimalAddress(const QString &text)
     return numbers.join(QLatin1Char('.'));
 }
 
-// UTF-16 code units in hex, so that look-alike digits and dots are told apart.
-void printCodeUnits(const char *label, const QString &text)
-{
-    std::fprintf(stderr, "  %s (%d):", label, int(text.size()));
-    for (const QChar c : text)
-        std::fprintf(stderr, " %04x", unsigned(c.unicode()));
-    std::fprintf(stderr, "\n");
-}
-
-[[noreturn]] void fail(const char *what, const QString &input, const QString &expected,
-                       const char *label = nullptr, const QString &actual = QString())
+// libFuzzer keeps the input that failed; the property is named here.
+[[noreturn]] void fail(const char *what)
 {
     std::fprintf(stderr, "property failed: %s\n", what);
-    printCodeUnits("input", input);
-    printCodeUnits("reference", expected);
-    if (label)
-        printCodeUnits(label, actual);
     std::abort();
 }
 
@@ -77,8 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool valid = isValidAddress(text);
     if (valid != !expected.isNull())
         fail(valid ? "isValidAddress accepts what the reference rejects"
-                   : "isValidAddress rejects what the reference accepts",
-             text, expected);
+                   : "isValidAddress rejects what the reference accepts");
     if (!valid)
         return 0;
 
@@ -86,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // both ever take non-ASCII digits alike.
     for (const QChar c : text) {
         if (c.unicode() >= 0x80)
-            fail("isValidAddress accepts non-ASCII text", text, expected);
+            fail("isValidAddress accepts non-ASCII text");
     }
 
     // The fields are decimal, whatever their leading zeros: "010" is ten.
@@ -94,6 +80,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // must name the host in plain decimal.
     const QUrl url = startUrl(text, QStringLiteral("u"), QStringLiteral("p"));
     if (!url.isValid() || url.host() != expected)
-        fail("the start URL does not name the decimal address", text, expected, "URL host", url.host());
+        fail("the start URL does not name the decimal address");
     return 0;
 }

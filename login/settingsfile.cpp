@@ -2,14 +2,9 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "regularfile.h"
 
 const char settingsFileName[] = "set.txt";
 
@@ -28,28 +23,6 @@ QByteArray cutAtCharacterBoundary(QByteArray bytes)
     if (bytes.size() - lead < length)
         bytes.truncate(lead);
     return bytes;
-}
-
-// Opens only a regular file. On Unix the check is made on the opened file
-// itself, and the open does not block, so that a FIFO put in the file's place
-// cannot make the caller wait for a writer.
-bool openRegularFile(QFile &file, const QString &fileName)
-{
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat status;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)
-        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return false;
-    }
-    return true;
-#else
-    file.setFileName(fileName);
-    return QFileInfo(fileName).isFile() && file.open(QIODevice::ReadOnly);
-#endif
 }
 
 } // namespace

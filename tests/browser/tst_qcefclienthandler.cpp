@@ -1,5 +1,11 @@
 // The client handler against fake browsers and frames, its callbacks run on
-// the engine's browser UI thread as the engine runs them (runOnUi).
+// the engine's browser UI thread as the engine runs them (runOnUi), and its
+// main browser shared between that thread and the GUI thread. Meant to run
+// under ThreadSanitizer as well: the threads involved are plain std::threads,
+// so the sanitizer sees every access. (The listener's detach while reports
+// run is tested with the real view, in tst_qcefwebview.)
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include <QtTest>
@@ -61,6 +67,8 @@ QStringList entries(const QString &dir)
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+using Clock = std::chrono::steady_clock;
+
 } // namespace
 
 class TestQCefClientHandler : public QObject
@@ -74,6 +82,7 @@ private slots:
     void beforeCloseRemovesOnlyThatBrowser();
     void loadErrorShowsPageInFailedFrame_data();
     void loadErrorShowsPageInFailedFrame();
+    void getBrowserWhileMainBrowserComesAndGoes();
     void recoveriesCappedPerBrowser();
     void reconnectsOnlyWhileItCanHelp_data();
     void reconnectsOnlyWhileItCanHelp();
@@ -424,6 +433,36 @@ void TestQCefClientHandler::permissionRefusedUnasked()
     // Answered before the call returned: no question was put to the user.
     QVERIFY(taken);
     QCOMPARE(answer->answer, QStringLiteral("refuse"));
+}
+
+void TestQCefClientHandler::getBrowserWhileMainBrowserComesAndGoes()
+{
+    // Was: GetBrowser could copy the main browser while OnBeforeClose released it.
+    CefRefPtr<QCefClientHandler> handler = new QCefClientHandler();
+    // Each new main browser's last reference goes away on the UI thread when
+    // it closes, while the GUI thread copies it.
+    CallbackStream stream([handler](unsigned n) {
+        const CefRefPtr<CefBrowser> browser = new FakeBrowser(1 + n / 2, false);
+        if (n % 2)
+            handler->OnBeforeClose(browser);
+        else
+            handler->OnAfterCreated(browser);
+    });
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(2);
+    int held = 0;
+    int wrong = 0;
+    while (Clock::now() < end) {
+        // A copy of a browser already released reads freed memory.
+        if (CefRefPtr<CefBrowser> browser = handler->GetBrowser()) {
+            wrong += browser->GetIdentifier() <= 0 || browser->IsPopup();
+            ++held;
+        }
+    }
+    stream.finish();
+    QCOMPARE(wrong, 0);
+    QVERIFY(stream.executed() >= 200);
+    // Otherwise the race was never run.
+    QVERIFY(held > 0);
 }
 
 ENGINE_TEST_MAIN(TestQCefClientHandler)

@@ -1,8 +1,7 @@
-// The engine layer's base types: command line, strings, reference counts and
-// the sub-process entry.
+// The engine layer's base types: command line, strings and the sub-process
+// entry.
 #include <QtTest>
 
-#include <thread>
 #include <vector>
 
 #include "include/cef_app.h"
@@ -20,17 +19,6 @@ cef_string_t countedString(const std::u16string &text)
     std::copy(text.begin(), text.end(), chars);
     return {chars, text.size(), [](char16 *str) { ++freed; delete[] str; }};
 }
-
-class Counted : public virtual CefBaseRefCounted
-{
-public:
-    explicit Counted(bool *deleted) : deleted(deleted) {}
-
-private:
-    ~Counted() override { *deleted = true; }
-    bool *deleted;
-    IMPLEMENT_REFCOUNTING(Counted);
-};
 
 } // namespace
 
@@ -127,36 +115,6 @@ private slots:
         cef_string_clear(&str);
         QVERIFY(std::u16string(borrowed) == u"stack");
         QCOMPARE(freed, 2);
-    }
-
-    void refPtrCountsReferences()
-    {
-        bool deleted = false;
-        Counted *object = new Counted(&deleted);
-        CefRefPtr<Counted> first(object);
-        {
-            CefRefPtr<CefBaseRefCounted> second = first; // converts to the base
-            QVERIFY(!object->HasOneRef() && object->HasAtLeastOneRef());
-            CefRefPtr<CefBaseRefCounted> moved(std::move(second));
-            QVERIFY(!second && !object->HasOneRef());
-        }
-        first = first; // self-assignment keeps the object
-        QVERIFY(object->HasOneRef() && !deleted);
-
-        // Counts are atomic: copies on two threads at once leave one reference.
-        const auto copies = [&first] {
-            for (int i = 0; i < 4000000; ++i)
-                CefRefPtr<Counted> copy = first;
-        };
-        std::thread other(copies);
-        copies();
-        other.join();
-        QVERIFY(object->HasOneRef() && !deleted);
-
-        object->AddRef();
-        QVERIFY(!object->Release()); // not the last
-        first = nullptr;
-        QVERIFY(deleted);
     }
 
     // Only a renderer that draws on the CPU gets the GPU blocklist lifted.

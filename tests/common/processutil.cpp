@@ -1,9 +1,14 @@
 #include "processutil.h"
 
+#include <signal.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QTest>
+
+#include <algorithm>
 
 namespace proc {
 
@@ -70,17 +75,6 @@ QString commandLine(qint64 pid)
     return QString::fromLocal8Bit(text).trimmed();
 }
 
-QList<qint64> runningExecutable(const QString &path)
-{
-    const QString wanted = QFileInfo(path).canonicalFilePath();
-    QList<qint64> found;
-    for (qint64 pid : allPids()) {
-        if (executable(pid) == wanted)
-            found << pid;
-    }
-    return found;
-}
-
 // Renderers are forked from the engine's zygote and keep its command line.
 QList<qint64> renderers(qint64 browserPid)
 {
@@ -99,6 +93,18 @@ QList<qint64> renderers(qint64 browserPid)
         }
     }
     return found;
+}
+
+void killTree(qint64 root)
+{
+    QList<qint64> tree = descendants(root);
+    tree.prepend(root);
+    for (qint64 pid : tree)
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    // Gone once reaped, or at least dead: a zombie has no executable left.
+    (void)QTest::qWaitFor(
+        [&] { return std::all_of(tree.begin(), tree.end(), [](qint64 pid) { return executable(pid).isEmpty(); }); },
+        10000);
 }
 
 } // namespace proc

@@ -4,8 +4,8 @@
 #include <QList>
 #include <QString>
 
-// Processes as /proc shows them, for tests that check what a program leaves
-// running.
+// Processes as /proc shows them, for tests and benchmarks that check what a
+// program leaves running.
 namespace proc {
 
 // Every process below |pid| (children, their children, ...).
@@ -17,11 +17,11 @@ QString executable(qint64 pid);
 // The command line of |pid|, arguments joined by blanks.
 QString commandLine(qint64 pid);
 
-// Processes whose executable is |path|.
-QList<qint64> runningExecutable(const QString &path);
-
 // The engine's render processes below the browser process |browserPid|.
 QList<qint64> renderers(qint64 browserPid);
+
+// Kills |root| and every process below it, and waits until they are gone.
+void killTree(qint64 root);
 
 } // namespace proc
 

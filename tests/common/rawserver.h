@@ -1,34 +1,32 @@
 #ifndef RAWSERVER_H
 #define RAWSERVER_H
 
-#include <QHostAddress>
+#include <QTcpServer>
 
-#include <atomic>
-#include <thread>
-
-// A server of plain sockets for what no HTTP server can be made to do: it
-// reads what a client sends, answers with bytes that are not HTTP or with
-// nothing, and closes the connection, one connection at a time on a thread of
-// its own. Its members are called on the thread that made it.
-class RawServer
+// A server for what no HTTP server can be made to do. It reads what a client
+// sends and answers with bytes that are not HTTP, with nothing, or with the
+// head and part of the body of a download that stays open until fail()
+// breaks it off (later attempts are cut at once), so that the download is
+// seen while it runs and then seen to fail. It works in the thread that made
+// it, while that thread's event loop runs.
+class RawServer : public QTcpServer
 {
 public:
-    enum class Answer { Garbage, Nothing };
+    enum class Answer { Garbage, Nothing, BrokenDownload };
 
-    // Listens on an IPv4 address; listening() says whether it could.
-    RawServer(const QHostAddress &address, quint16 port, Answer answer);
-    ~RawServer();
+    explicit RawServer(Answer answer) : answer_(answer) {}
 
-    bool listening() const { return m_listener >= 0; }
-    // How many connections it has closed so far.
-    int served() const { return m_served; }
+    // Connections it has answered so far.
+    int served() const { return served_; }
+    void fail();
+
+protected:
+    void incomingConnection(qintptr descriptor) override;
 
 private:
-    void serve(Answer answer);
-
-    int m_listener = -1;
-    std::atomic<int> m_served{0};
-    std::thread m_thread;
+    const Answer answer_;
+    bool failing_ = false;
+    int served_ = 0;
 };
 
 #endif // RAWSERVER_H

@@ -11,20 +11,27 @@ namespace x11 {
 
 namespace {
 
-struct DisplayCloser
-{
-    void operator()(Display *display) const { XCloseDisplay(display); }
-};
-using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
-
-DisplayPtr openDisplay()
-{
-    return DisplayPtr(XOpenDisplay(nullptr));
-}
-
 int ignoreErrors(Display *, XErrorEvent *)
 {
     return 0;
+}
+
+// One connection for the run, opened anew when a test moves to another
+// display. Windows come and go while they are looked at, so errors about
+// vanished ones are expected and ignored. GUI thread only.
+Display *display()
+{
+    static Display *open = nullptr;
+    static QByteArray name;
+    const QByteArray wanted = qgetenv("DISPLAY");
+    if (!open || wanted != name) {
+        if (open)
+            XCloseDisplay(open);
+        open = XOpenDisplay(nullptr);
+        name = wanted;
+        XSetErrorHandler(ignoreErrors);
+    }
+    return open;
 }
 
 // The items of a window property, as XGetWindowProperty returns them (longs
@@ -90,28 +97,26 @@ void collect(Display *display, Window window, const std::function<bool(Window)> 
 
 QRect screenGeometry(unsigned long window)
 {
-    DisplayPtr display = openDisplay();
-    if (!display)
+    Display *const d = display();
+    if (!d)
         return QRect();
-    XSetErrorHandler(ignoreErrors);
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display.get(), window, &attributes))
+    if (!XGetWindowAttributes(d, window, &attributes))
         return QRect();
     int x = 0;
     int y = 0;
     Window child = 0;
-    XTranslateCoordinates(display.get(), window, DefaultRootWindow(display.get()), 0, 0, &x, &y, &child);
+    XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &x, &y, &child);
     return QRect(x, y, attributes.width, attributes.height);
 }
 
 bool isViewable(unsigned long window)
 {
-    DisplayPtr display = openDisplay();
-    if (!display)
+    Display *const d = display();
+    if (!d)
         return false;
-    XSetErrorHandler(ignoreErrors);
     XWindowAttributes attributes;
-    return XGetWindowAttributes(display.get(), window, &attributes) && attributes.map_state == IsViewable;
+    return XGetWindowAttributes(d, window, &attributes) && attributes.map_state == IsViewable;
 }
 
 QString describe(unsigned long window)
@@ -129,11 +134,9 @@ QString describe(unsigned long window)
 QList<unsigned long> findWindows(const QString &name)
 {
     QList<unsigned long> found;
-    DisplayPtr display = openDisplay();
-    if (!display)
+    Display *const d = display();
+    if (!d)
         return found;
-    XSetErrorHandler(ignoreErrors);
-    Display *d = display.get();
     collect(d, DefaultRootWindow(d), [d, &name](Window window) { return windowName(d, window) == name; }, &found, 0);
     return found;
 }
@@ -141,11 +144,9 @@ QList<unsigned long> findWindows(const QString &name)
 QList<unsigned long> viewableWindowsOf(qint64 pid)
 {
     QList<unsigned long> found;
-    DisplayPtr display = openDisplay();
-    if (!display)
+    Display *const d = display();
+    if (!d)
         return found;
-    XSetErrorHandler(ignoreErrors);
-    Display *d = display.get();
     collect(
         d, DefaultRootWindow(d),
         [d, pid](Window window) {
@@ -162,44 +163,41 @@ QList<unsigned long> viewableWindowsOf(qint64 pid)
 
 bool requestClose(unsigned long window)
 {
-    DisplayPtr display = openDisplay();
-    if (!display)
+    Display *const d = display();
+    if (!d)
         return false;
-    XSetErrorHandler(ignoreErrors);
     XEvent event = {};
     event.xclient.type = ClientMessage;
     event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display.get(), "WM_PROTOCOLS", False);
+    event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
     event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display.get(), "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
     event.xclient.data.l[1] = CurrentTime;
-    const bool sent = XSendEvent(display.get(), window, False, NoEventMask, &event) != 0;
-    XFlush(display.get());
+    const bool sent = XSendEvent(d, window, False, NoEventMask, &event) != 0;
+    XFlush(d);
     return sent;
 }
 
 qint64 windowPid(unsigned long window)
 {
-    DisplayPtr display = openDisplay();
-    if (!display)
+    Display *const d = display();
+    if (!d)
         return 0;
-    XSetErrorHandler(ignoreErrors);
-    const QByteArray pid = property(display.get(), window, "_NET_WM_PID", XA_CARDINAL);
+    const QByteArray pid = property(d, window, "_NET_WM_PID", XA_CARDINAL);
     return pid.size() == int(sizeof(long)) ? qint64(*reinterpret_cast<const long *>(pid.constData())) : 0;
 }
 
 QList<unsigned long> children(unsigned long window)
 {
     QList<unsigned long> found;
-    DisplayPtr display = openDisplay();
-    if (!display)
+    Display *const d = display();
+    if (!d)
         return found;
-    XSetErrorHandler(ignoreErrors);
     Window root = 0;
     Window parent = 0;
     Window *list = nullptr;
     unsigned int count = 0;
-    if (!XQueryTree(display.get(), window, &root, &parent, &list, &count))
+    if (!XQueryTree(d, window, &root, &parent, &list, &count))
         return found;
     for (unsigned int i = 0; i < count; ++i)
         found << list[i];
@@ -210,32 +208,31 @@ QList<unsigned long> children(unsigned long window)
 
 QSize screenSize()
 {
-    DisplayPtr display = openDisplay();
-    if (!display)
+    Display *const d = display();
+    if (!d)
         return QSize();
-    const int screen = DefaultScreen(display.get());
-    return QSize(DisplayWidth(display.get(), screen), DisplayHeight(display.get(), screen));
+    const int screen = DefaultScreen(d);
+    return QSize(DisplayWidth(d, screen), DisplayHeight(d, screen));
 }
 
 int screenScale()
 {
-    DisplayPtr display = openDisplay();
-    if (!display)
+    Display *const d = display();
+    if (!d)
         return 1;
-    const int screen = DefaultScreen(display.get());
-    const int millimetres = DisplayWidthMM(display.get(), screen);
-    const double dpi = millimetres > 0 ? DisplayWidth(display.get(), screen) * 25.4 / millimetres : 96;
+    const int screen = DefaultScreen(d);
+    const int millimetres = DisplayWidthMM(d, screen);
+    const double dpi = millimetres > 0 ? DisplayWidth(d, screen) * 25.4 / millimetres : 96;
     return qMax(1, qRound(dpi / 96));
 }
 
 bool windowManagerRunning()
 {
-    DisplayPtr display = openDisplay();
-    if (!display)
+    Display *const d = display();
+    if (!d)
         return false;
-    XSetErrorHandler(ignoreErrors);
     unsigned long items = 0;
-    property(display.get(), DefaultRootWindow(display.get()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, &items);
+    property(d, DefaultRootWindow(d), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, &items);
     return items == 1;
 }
 

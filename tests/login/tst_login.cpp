@@ -5,6 +5,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <sys/stat.h>
+
 #include "addressvalidator.h"
 #include "qcefwebview.h"
 #include "settingsfile.h"
@@ -175,6 +177,25 @@ private slots:
         QFETCH(QStringList, lines);
         QVERIFY(bytes.isNull() || put(settingsFileName, bytes));
         QCOMPARE(readSettingsFile(settingsFileName), lines);
+    }
+
+    void settingsReadOnlyFromARegularFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("a directory") << "directory";
+        // Was: the login window never came, waiting for a writer of the FIFO.
+        QTest::newRow("a FIFO") << "fifo";
+    }
+
+    // Nothing is read, and nothing waits.
+    void settingsReadOnlyFromARegularFile()
+    {
+        QFETCH(QString, kind);
+        if (kind == "directory")
+            QVERIFY(QDir().mkdir(settingsFileName));
+        else
+            QCOMPARE(::mkfifo(settingsFileName, 0600), 0);
+        QCOMPARE(readSettingsFile(settingsFileName), QStringList());
     }
 
     // The file is replaced whole, through a link the link's target, and no

@@ -77,7 +77,6 @@ private slots:
                                             << 200 << start + "&lt;script&gt;alert(1)&lt;/script&gt;&quot;" << "pw1234";
         QTest::newRow("encoded separator in the name, literal one in the password")
             << QByteArray("/?user=a%3Apass%3Db:pass=c:pass=dd") << 200 << start + "a:pass=b" << "c:pass=dd";
-        QTest::newRow("no query") << QByteArray("/") << 200 << start << "";
         QTest::newRow("title, + kept") << QByteArray("/title?t=a+b%20%3Cc%3E") << 200 << "a+b &lt;c&gt;" << "";
         QTest::newRow("unknown") << QByteArray("/nothing") << 404 << "404 Not Found" << "";
     }

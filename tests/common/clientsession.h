@@ -6,24 +6,34 @@
 #include <QScopedPointer>
 #include <QTemporaryDir>
 
-// One run of the real vmpclient executable, in a working directory and a
-// home directory of its own, driven through the X server as a user would.
+// One run of a program, the real vmpclient unless told otherwise, in a
+// working directory and a home directory of its own, as tests and
+// benchmarks drive it: through the X server as a user would, and from
+// outside, by its output, its windows and its process tree.
 class ClientSession
 {
 public:
     // |workDir| empty: a fresh temporary working directory.
     explicit ClientSession(const QString &workDir = QString());
-    // A failed test gets the session's timeline and the end of the
-    // program's output printed.
+    // Kills what is left of the program. A failed test gets the session's
+    // timeline and the end of the program's output printed.
     ~ClientSession();
 
-    // Sets a variable of the program's environment; before start().
+    // Before start(): a variable of the program's environment, and the
+    // working directory.
     void setEnv(const QString &name, const QString &value) { extraEnv_.insert(name, value); }
-    bool start(const QStringList &arguments = QStringList());
-    QString workDir() const;
-    QString homeDir() const;
+    void setWorkDir(const QString &workDir) { workDir_ = workDir; }
+    // Starts |program|, vmpclient when empty. The engine's variables of this
+    // process's environment are not passed on: the program alone decides how
+    // its engine runs.
+    bool start(const QStringList &arguments = QStringList(), const QString &program = QString());
+    QString workDir() const { return workDir_; }
+    QString homeDir() const { return home_.path(); }
     QProcess &process() { return process_; }
     qint64 pid() const { return process_.processId(); }
+    // All the program has written so far to standard output and error.
+    QByteArray standardOutput();
+    QByteArray standardError();
 
     // The visible login window, or 0 when none appears in time.
     unsigned long waitForLoginWindow(int timeoutMs = 30000);
@@ -38,6 +48,8 @@ public:
 
     // Waits for the process to end; returns false if it does not in time.
     bool waitForExit(int timeoutMs = 30000);
+    // True once the program has exited by itself with |code|.
+    bool exitedWith(int code) const;
     // Kills the program and everything it started.
     void killAll();
 
@@ -47,14 +59,18 @@ public:
     void mark(const QString &step);
 
 private:
+    void readOutput();
 
     QElapsedTimer started_;
     QStringList timeline_;
     QScopedPointer<QTemporaryDir> ownWorkDir_;
     QString workDir_;
     QTemporaryDir home_;
+    QTemporaryDir runtime_;
     QProcessEnvironment extraEnv_;
     QProcess process_;
+    QByteArray output_;
+    QByteArray errors_;
 };
 
 #endif // CLIENTSESSION_H

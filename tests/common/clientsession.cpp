@@ -1,7 +1,5 @@
 #include "clientsession.h"
 
-#include <signal.h>
-
 #include <QDir>
 #include <QFile>
 #include <QtTest>
@@ -66,10 +64,11 @@ ClientSession::~ClientSession()
 {
     killAll();
     if (QTest::currentTestFailed() && started_.isValid()) {
-        const QString output = QString::fromLocal8Bit(process_.readAll().right(8000));
+        readOutput();
         qWarning().noquote() << "vmpclient session:" << timeline_.join(QStringLiteral(", "))
                              << "\nset.txt:" << readFile(QStringLiteral("set.txt")).toHtmlEscaped()
-                             << "\nthe end of its output:\n" << output;
+                             << "\nthe end of its output:\n" << QString::fromLocal8Bit(output_.right(4000))
+                             << "\nthe end of its errors:\n" << QString::fromLocal8Bit(errors_.right(4000));
     }
 }
 
@@ -78,30 +77,39 @@ void ClientSession::mark(const QString &step)
     timeline_ << QStringLiteral("%1 at %2 ms").arg(step).arg(started_.elapsed());
 }
 
-bool ClientSession::start(const QStringList &arguments)
+bool ClientSession::start(const QStringList &arguments, const QString &program)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : env.keys()) {
+        if (name.startsWith(QLatin1String("QTWEBENGINE")) || name.startsWith(QLatin1String("XDG_")))
+            env.remove(name);
+    }
     env.insert(QStringLiteral("HOME"), home_.path());
-    env.remove(QStringLiteral("XDG_CONFIG_HOME"));
-    env.remove(QStringLiteral("XDG_DATA_HOME"));
-    env.remove(QStringLiteral("XDG_CACHE_HOME"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
     env.insert(extraEnv_);
     process_.setProcessEnvironment(env);
     process_.setWorkingDirectory(workDir_);
-    process_.setProcessChannelMode(QProcess::MergedChannels);
     started_.start();
-    process_.start(QStringLiteral(VMPCLIENT_PATH), arguments);
+    process_.start(program.isEmpty() ? QStringLiteral(VMPCLIENT_PATH) : program, arguments);
     return process_.waitForStarted(10000);
 }
 
-QString ClientSession::workDir() const
+void ClientSession::readOutput()
 {
-    return workDir_;
+    output_ += process_.readAllStandardOutput();
+    errors_ += process_.readAllStandardError();
 }
 
-QString ClientSession::homeDir() const
+QByteArray ClientSession::standardOutput()
 {
-    return home_.path();
+    readOutput();
+    return output_;
+}
+
+QByteArray ClientSession::standardError()
+{
+    readOutput();
+    return errors_;
 }
 
 unsigned long ClientSession::waitForLoginWindow(int timeoutMs)
@@ -150,9 +158,15 @@ bool ClientSession::waitForExit(int timeoutMs)
 {
     if (process_.state() == QProcess::NotRunning)
         return true;
-    const bool exited = process_.waitForFinished(timeoutMs);
+    const bool exited = QTest::qWaitFor([this] { return process_.state() == QProcess::NotRunning; }, timeoutMs);
     mark(exited ? QStringLiteral("exit") : QStringLiteral("no exit"));
     return exited;
+}
+
+bool ClientSession::exitedWith(int code) const
+{
+    return process_.state() == QProcess::NotRunning && process_.exitStatus() == QProcess::NormalExit
+        && process_.exitCode() == code;
 }
 
 void ClientSession::killAll()
@@ -165,11 +179,8 @@ void ClientSession::killAll()
         for (unsigned long box : x11::findWindows(QStringLiteral("warning")))
             mark(QStringLiteral("warning box %1").arg(x11::describe(box)));
     }
-    const QList<qint64> children = proc::descendants(process_.processId());
-    process_.kill();
+    proc::killTree(process_.processId());
     process_.waitForFinished(10000);
-    for (qint64 child : children)
-        ::kill(static_cast<pid_t>(child), SIGKILL);
 }
 
 QString ClientSession::readFile(const QString &name) const
