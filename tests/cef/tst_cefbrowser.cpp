@@ -31,6 +31,7 @@ private slots:
     void cleanupTestCase();
     void viewHeldOffScreenComesBack_data();
     void viewHeldOffScreenComesBack();
+    void popupFromWindowOpen();
     void loadErrorsCarryCodeAndName_data();
     void loadErrorsCarryCodeAndName();
     void pendingErrorReadEnds_data();
@@ -180,6 +181,33 @@ void TestCefBrowser::viewHeldOffScreenComesBack()
     if (!title.isEmpty())
         QTRY_VERIFY_WITH_TIMEOUT(b.client->events("title").contains(QStringLiteral("title %1 %2").arg(b.browser->GetIdentifier()).arg(title)), 20000);
     QVERIFY(b.close());
+}
+
+// A popup that closes itself leaves nothing behind once its last reference
+// is gone: a wall that opens one a minute must not grow.
+void TestCefBrowser::popupFromWindowOpen()
+{
+    Browser b = create(url("/title?t=Opener"));
+    QVERIFY(b.browser);
+    QTRY_VERIFY_WITH_TIMEOUT(!b.client->events("title").filter("Opener").isEmpty(), 20000);
+    const long browsersBefore = cef::stats::Get(cef::stats::kBrowsers);
+    const long pagesBefore = cef::stats::Get(cef::stats::kPages);
+
+    b.browser->GetMainFrame()->ExecuteJavaScript("window.open('/popup', 'p', 'width=300,height=200')", "", 0);
+    QTRY_COMPARE_WITH_TIMEOUT(b.client->browsers().size(), 2, 20000);
+    CefRefPtr<CefBrowser> popup = b.client->browser(1);
+    const int popupId = popup->GetIdentifier();
+    QVERIFY(popup->IsPopup());
+    QTRY_VERIFY_WITH_TIMEOUT(b.client->events("title").contains(QStringLiteral("title %1 Popup").arg(popupId)), 20000);
+    popup->GetMainFrame()->ExecuteJavaScript("window.close()", "", 0);
+    QTRY_COMPARE_WITH_TIMEOUT(b.client->events("before-close"), QStringList(QStringLiteral("before-close %1").arg(popupId)),
+                              20000);
+    QCOMPARE(b.client->wrongThreadCalls(), 0);
+    popup = nullptr;
+    QTRY_COMPARE(cef::stats::Get(cef::stats::kPages), pagesBefore);
+    QTRY_COMPARE(cef::stats::Get(cef::stats::kBrowsers), browsersBefore);
+    b.browser->GetHost()->CloseBrowser(true);
+    QTRY_COMPARE(b.client->events("before-close").size(), 2);
 }
 
 void TestCefBrowser::loadErrorsCarryCodeAndName_data()

@@ -1,10 +1,11 @@
 #include "useractions.h"
 
+#include <algorithm>
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSet>
 #include <QStringList>
-#include <QVector>
 
 #include <X11/Xlib.h>
 
@@ -24,11 +25,11 @@ bool xdotool(const QStringList &arguments)
     return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-// Gives every character of |text| that the keyboard map lacks a key of its
-// own, and keeps it. xdotool would otherwise map each one to a spare key,
-// press it and map the key back at once; a client that reads the map only
-// when it handles the change then sees the key as it was before, and the
-// character is lost.
+// Gives every character of |text| beyond ASCII a spare key of its own, and
+// keeps it. xdotool would otherwise map each one to a spare key, press it
+// and map the key back at once; a client that reads the map only when it
+// handles the change then sees the key as it was before, and the character
+// is lost.
 bool mapCharactersOf(const QString &text)
 {
     QSet<uint> wanted;
@@ -36,42 +37,29 @@ bool mapCharactersOf(const QString &text)
         if (ucs > 0x7e)
             wanted.insert(ucs);
     }
-    if (wanted.isEmpty())
-        return true;
-    Display *display = XOpenDisplay(nullptr);
+    Display *display = wanted.isEmpty() ? nullptr : XOpenDisplay(nullptr);
     if (!display)
-        return false;
+        return wanted.isEmpty();
     int minCode = 0;
     int maxCode = 0;
     XDisplayKeycodes(display, &minCode, &maxCode);
     int perCode = 0;
     KeySym *map = XGetKeyboardMapping(display, KeyCode(minCode), maxCode - minCode + 1, &perCode);
-    QVector<int> spare;
-    for (int code = minCode; code <= maxCode; ++code) {
+    auto next = wanted.cbegin();
+    for (int code = minCode; code <= maxCode && next != wanted.cend(); ++code) {
         const KeySym *syms = map + (code - minCode) * perCode;
-        bool empty = true;
-        for (int i = 0; i < perCode; ++i) {
-            const KeySym sym = syms[i];
-            if (sym == NoSymbol)
-                continue;
-            empty = false;
-            const uint ucs = sym >= 0x1000000 ? uint(sym - 0x1000000) : (sym <= 0xff ? uint(sym) : 0);
-            wanted.remove(ucs);
+        if (std::all_of(syms, syms + perCode, [](KeySym sym) { return sym == NoSymbol; })) {
+            // Latin-1 has keysyms of the same number; the rest of Unicode
+            // is offset.
+            const uint ucs = *next++;
+            KeySym sym = KeySym(ucs <= 0xff ? ucs : 0x1000000 + ucs);
+            XChangeKeyboardMapping(display, code, 1, &sym, 1);
         }
-        if (empty)
-            spare.append(code);
     }
     XFree(map);
-    bool ok = wanted.size() <= spare.size();
-    for (const uint ucs : qAsConst(wanted)) {
-        if (!ok)
-            break;
-        KeySym sym = KeySym(0x1000000 + ucs);
-        XChangeKeyboardMapping(display, spare.takeFirst(), 1, &sym, 1);
-    }
     XSync(display, False);
     XCloseDisplay(display);
-    return ok;
+    return next == wanted.cend();
 }
 
 } // namespace
