@@ -50,34 +50,37 @@ bool showJavaScriptDialog(QWidget *parent, const QString &origin, cef_jsdialog_t
     return box.clickedButton() == ok;
 }
 
-bool askToLeavePage(QWidget *parent, const QString &origin)
-{
-    QMessageBox box(parent);
-    box.setWindowTitle(origin);
-    box.setWindowModality(Qt::WindowModal);
-    box.setText(QString::fromUtf8("要离开此网页吗？"));
-    box.setInformativeText(QString::fromUtf8("您所做的更改可能不会保存。"));
-    QPushButton *leave = box.addButton(QString::fromUtf8("离开"), QMessageBox::AcceptRole);
-    QPushButton *stay = box.addButton(QString::fromUtf8("取消"), QMessageBox::RejectRole);
-    box.setDefaultButton(leave);
-    box.setEscapeButton(stay);
-    box.exec();
-    return box.clickedButton() == leave;
-}
+namespace {
 
-bool askPermission(QWidget *parent, const QString &origin, const QString &devices)
+// A question modal to the view's window and titled with the page's origin,
+// whose default button says yes; true when the user chose it.
+bool ask(QWidget *parent, const QString &origin, const QString &text, const QString &detail, const QString &yes,
+         const QString &no)
 {
     QMessageBox box(parent);
     box.setWindowTitle(origin);
     box.setWindowModality(Qt::WindowModal);
     box.setIcon(QMessageBox::Question);
     box.setTextFormat(Qt::PlainText);
-    box.setText(QString::fromUtf8("%1 请求使用%2。").arg(origin, devices));
-    box.setInformativeText(QString::fromUtf8("是否允许？"));
-    QPushButton *allow = box.addButton(QString::fromUtf8("允许"), QMessageBox::AcceptRole);
-    QPushButton *deny = box.addButton(QString::fromUtf8("拒绝"), QMessageBox::RejectRole);
-    box.setDefaultButton(allow);
-    box.setEscapeButton(deny);
+    box.setText(text);
+    box.setInformativeText(detail);
+    QPushButton *accept = box.addButton(yes, QMessageBox::AcceptRole);
+    box.setEscapeButton(box.addButton(no, QMessageBox::RejectRole));
+    box.setDefaultButton(accept);
     box.exec();
-    return box.clickedButton() == allow;
+    return box.clickedButton() == accept;
+}
+
+} // namespace
+
+bool askToLeavePage(QWidget *parent, const QString &origin)
+{
+    return ask(parent, origin, QString::fromUtf8("要离开此网页吗？"), QString::fromUtf8("您所做的更改可能不会保存。"),
+               QString::fromUtf8("离开"), QString::fromUtf8("取消"));
+}
+
+bool askPermission(QWidget *parent, const QString &origin, const QString &devices)
+{
+    return ask(parent, origin, QString::fromUtf8("%1 请求使用%2。").arg(origin, devices), QString::fromUtf8("是否允许？"),
+               QString::fromUtf8("允许"), QString::fromUtf8("拒绝"));
 }
