@@ -12,6 +12,10 @@ out="${VMP_TEST_DIR:-$root/build-test}"
 
 bash "$root/scripts/setup.sh" || exit 1
 
+# The tests name files and type text in Chinese, so they run in a UTF-8
+# locale whatever the machine's own is.
+export LC_ALL=C.UTF-8
+
 # The engine and Qt want a private runtime directory.
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/vmp-runtime-XXXXXX)}"
 chmod 700 "$XDG_RUNTIME_DIR"
