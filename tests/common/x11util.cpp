@@ -4,6 +4,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <QSet>
+
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -234,6 +237,39 @@ bool windowManagerRunning()
     unsigned long items = 0;
     property(d, DefaultRootWindow(d), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, &items);
     return items == 1;
+}
+
+bool giveKeysTo(const QString &text)
+{
+    QSet<uint> wanted;
+    for (const uint ucs : text.toUcs4()) {
+        if (ucs > 0x7e)
+            wanted.insert(ucs);
+    }
+    if (wanted.isEmpty())
+        return true;
+    Display *const d = display();
+    if (!d)
+        return false;
+    int minCode = 0;
+    int maxCode = 0;
+    XDisplayKeycodes(d, &minCode, &maxCode);
+    int perCode = 0;
+    KeySym *map = XGetKeyboardMapping(d, KeyCode(minCode), maxCode - minCode + 1, &perCode);
+    auto next = wanted.cbegin();
+    for (int code = minCode; code <= maxCode && next != wanted.cend(); ++code) {
+        const KeySym *syms = map + (code - minCode) * perCode;
+        if (std::all_of(syms, syms + perCode, [](KeySym sym) { return sym == NoSymbol; })) {
+            // Latin-1 has keysyms of the same number; the rest of Unicode
+            // is offset.
+            const uint ucs = *next++;
+            KeySym sym = KeySym(ucs <= 0xff ? ucs : 0x1000000 + ucs);
+            XChangeKeyboardMapping(d, code, 1, &sym, 1);
+        }
+    }
+    XFree(map);
+    XSync(d, False);
+    return next == wanted.cend();
 }
 
 } // namespace x11

@@ -46,6 +46,13 @@ int screenScale();
 // True when a window manager has announced itself on the root window.
 bool windowManagerRunning();
 
+// Gives every character of |text| beyond ASCII a spare key of its own, and
+// keeps it. xdotool would otherwise map each one to a spare key, press it
+// and map the key back at once; a client that reads the map only when it
+// handles the change then sees the key as it was before, and the character
+// is lost.
+bool giveKeysTo(const QString &text);
+
 } // namespace x11
 
 #endif // X11UTIL_H
