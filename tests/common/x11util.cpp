@@ -190,6 +190,18 @@ qint64 windowPid(unsigned long window)
     return pid.size() == int(sizeof(long)) ? qint64(*reinterpret_cast<const long *>(pid.constData())) : 0;
 }
 
+bool hasState(unsigned long window, const char *state)
+{
+    Display *const d = display();
+    if (!d)
+        return false;
+    unsigned long count = 0;
+    const QByteArray states = property(d, window, "_NET_WM_STATE", XA_ATOM, &count);
+    const Atom wanted = XInternAtom(d, state, False);
+    const long *atoms = reinterpret_cast<const long *>(states.constData());
+    return std::find(atoms, atoms + count, long(wanted)) != atoms + count;
+}
+
 QList<unsigned long> children(unsigned long window)
 {
     QList<unsigned long> found;
