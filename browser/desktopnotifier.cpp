@@ -4,6 +4,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QFileInfo>
 #include <QVariantMap>
 
 namespace {
@@ -12,11 +13,21 @@ const QString service = QStringLiteral("org.freedesktop.Notifications");
 const QString path = QStringLiteral("/org/freedesktop/Notifications");
 const QString interface = QStringLiteral("org.freedesktop.Notifications");
 
+// A session bus that is known to run. Without one, D-Bus would try to start
+// a bus of its own (autolaunch), which would outlive the program.
+bool sessionBusRuns()
+{
+    if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"))
+        return true;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
+}
+
 } // namespace
 
 DesktopNotifier::DesktopNotifier(QObject *parent)
     : QObject(parent)
-    , connected(QDBusConnection::sessionBus().isConnected())
+    , connected(sessionBusRuns() && QDBusConnection::sessionBus().isConnected())
     , markup(Markup::Unknown)
 {
     if (!connected)
