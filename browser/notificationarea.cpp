@@ -58,6 +58,7 @@ NotificationArea::NotificationArea(QWidget *window)
     , window(window)
     , more(new QLabel(window))
     , nextKey(1)
+    , attentionAsked(false)
 {
     floatAbovePage(more);
     more->setTextFormat(Qt::PlainText);
@@ -93,8 +94,11 @@ void NotificationArea::add(CefRefPtr<CefNotification> notification)
     while (entries.size() > keptNotices)
         remove(entries.front().key, true);
     place();
-    if (window->isMinimized() || !window->isActiveWindow())
+    // Asked once until the user has come to the window.
+    if ((window->isMinimized() || !window->isActiveWindow()) && !attentionAsked) {
+        attentionAsked = true;
         demandAttention(window);
+    }
 }
 
 void NotificationArea::closedByPage(CefRefPtr<CefNotification> notification)
@@ -196,6 +200,8 @@ bool NotificationArea::eventFilter(QObject *watched, QEvent *event)
     if (watched == window) {
         if (event->type() == QEvent::Resize)
             place();
+        else if (event->type() == QEvent::WindowActivate)
+            attentionAsked = false;
         return false;
     }
     if (event->type() != QEvent::MouseButtonRelease

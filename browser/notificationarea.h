@@ -63,6 +63,7 @@ private:
     QLabel *more;
     DesktopNotifier desktop;
     quint64 nextKey;
+    bool attentionAsked;
 };
 
 #endif // NOTIFICATIONAREA_H
