@@ -21,8 +21,8 @@ const char alarmPage[] = R"(<!DOCTYPE html><html><head><meta charset="utf-8"><ti
 function report(key, value) { fetch('/report?' + key + '=' + encodeURIComponent(value)); }
 allow.onclick = () => Notification.requestPermission().then(p => report('permission', p));
 ping.onclick = () => report('ping', 1);
-function raise(title, body) {
-  const n = window.last = new Notification(title, {body: body});
+function raise(title, body, tag) {
+  const n = window.last = new Notification(title, {body: body, tag: tag || ''});
   for (const type of ['show', 'click', 'close']) n.addEventListener(type, () => report(type, title));
 }
 report('loaded', 1);
@@ -117,6 +117,12 @@ void TestProgram::alarmsReachTheOperator()
     QTRY_COMPARE(notices(view).size(), 1);
     QVERIFY(!devTools.evaluate(QString(), QStringLiteral("last.close()")).isNull());
     QTRY_VERIFY(notices(view).isEmpty());
+
+    // The same tag replaces the notice before.
+    QVERIFY(!devTools.evaluate(QString(), QStringLiteral("raise('Camera 5 offline', '', 'c5'); raise('Camera 5 lost', '', 'c5')"))
+                 .isNull());
+    QTRY_VERIFY(heard("show", QStringLiteral("Camera 5 lost")));
+    QCOMPARE(notices(view).size(), 1);
 
     // A storm of 50: five notices and the count of the rest, and the page
     // still takes a click at once.
