@@ -276,8 +276,13 @@ void QCefWebView::OnNotification(CefRefPtr<CefNotification> notification)
 
 void QCefWebView::OnNotificationClosed(CefRefPtr<CefNotification> notification)
 {
-    QMetaObject::invokeMethod(this, [this, notification] { notificationArea()->closedByPage(notification); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, notification] {
+            if (notifications)
+                notifications->closedByPage(notification);
+        },
+        Qt::QueuedConnection);
 }
 
 NotificationArea *QCefWebView::notificationArea()
