@@ -139,6 +139,11 @@ CefRefPtr<CefLoadHandler> QCefClientHandler::GetLoadHandler()
     return this;
 }
 
+CefRefPtr<CefNotificationHandler> QCefClientHandler::GetNotificationHandler()
+{
+    return this;
+}
+
 CefRefPtr<CefPermissionHandler> QCefClientHandler::GetPermissionHandler()
 {
     return this;
@@ -296,6 +301,36 @@ bool QCefClientHandler::OnShowPermissionPrompt(CefRefPtr<CefBrowser> browser,
         callback->Continue(allowed ? CEF_PERMISSION_RESULT_ACCEPT : CEF_PERMISSION_RESULT_DENY);
     });
     return true;
+}
+
+bool QCefClientHandler::OnShowNotification(CefRefPtr<CefBrowser> browser, CefRefPtr<CefNotification> notification)
+{
+    CEF_REQUIRE_UI_THREAD();
+    (void)browser;
+    if (!isPlatformOrigin(notification->GetOrigin().ToQString()))
+        return false;
+    std::lock_guard<std::mutex> guard(listenerLock);
+    if (!listener)
+        return false;
+    listener->OnNotification(notification);
+    return true;
+}
+
+void QCefClientHandler::OnNotificationClosed(CefRefPtr<CefBrowser> browser, CefRefPtr<CefNotification> notification)
+{
+    CEF_REQUIRE_UI_THREAD();
+    (void)browser;
+    std::lock_guard<std::mutex> guard(listenerLock);
+    if (listener)
+        listener->OnNotificationClosed(notification);
+}
+
+// The same test as for permissions: a notification whose permission was
+// asked of the user comes from the platform's origin.
+bool QCefClientHandler::isPlatformOrigin(const QString &origin)
+{
+    std::lock_guard<std::mutex> guard(platformOriginLock);
+    return !platformOrigin.isEmpty() && originOf(QUrl(origin)) == platformOrigin;
 }
 
 void QCefClientHandler::requestPermission(CefRefPtr<CefBrowser> browser, const QString &origin, unsigned devices,

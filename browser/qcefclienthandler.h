@@ -24,7 +24,8 @@ class QEvent;
 // the platform is down, it brings the platform's page back on its own once the
 // platform answers again. It also serves the page as a browser would: saves
 // downloads, shows JavaScript dialogs and asks the user before the platform's
-// page may use a microphone, a camera or notifications.
+// page may use a microphone, a camera or notifications, whose notifications
+// it then hands to the listener to show.
 //
 // Threads: the constructor, SetListener, SetPlatformUrl, GetBrowser and
 // IsClosing run on the Qt GUI thread; every engine callback below runs on the
@@ -37,6 +38,7 @@ class QCefClientHandler : public CefClient,
                           public CefJSDialogHandler,
                           public CefLifeSpanHandler,
                           public CefLoadHandler,
+                          public CefNotificationHandler,
                           public CefPermissionHandler,
                           public CefRequestHandler
 {
@@ -54,6 +56,10 @@ public:
         virtual void OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &title) = 0;
         // A short message for the user, such as where a download was saved.
         virtual void OnNotice(const QString &text) { (void)text; }
+        // A notification of the platform's page to show, and one that the
+        // page has closed itself (the same object).
+        virtual void OnNotification(CefRefPtr<CefNotification> notification) { (void)notification; }
+        virtual void OnNotificationClosed(CefRefPtr<CefNotification> notification) { (void)notification; }
     };
 
     QCefClientHandler();
@@ -83,6 +89,7 @@ public:
     CefRefPtr<CefJSDialogHandler> GetJSDialogHandler() override;
     CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() override;
     CefRefPtr<CefLoadHandler> GetLoadHandler() override;
+    CefRefPtr<CefNotificationHandler> GetNotificationHandler() override;
     CefRefPtr<CefPermissionHandler> GetPermissionHandler() override;
     CefRefPtr<CefRequestHandler> GetRequestHandler() override;
 
@@ -127,6 +134,12 @@ public:
                      const CefString &errorText,
                      const CefString &failedUrl) override;
 
+    // CefNotificationHandler methods.
+    // Only the platform's origin may show notifications; they go to the
+    // listener, and without one they are dropped.
+    bool OnShowNotification(CefRefPtr<CefBrowser> browser, CefRefPtr<CefNotification> notification) override;
+    void OnNotificationClosed(CefRefPtr<CefBrowser> browser, CefRefPtr<CefNotification> notification) override;
+
     // CefPermissionHandler methods.
     bool OnRequestMediaAccessPermission(CefRefPtr<CefBrowser> browser,
                                         CefRefPtr<CefFrame> frame,
@@ -152,6 +165,7 @@ public:
     static std::string errorPage(const CefString &failedUrl, const CefString &errorText, int errorCode);
 
 private:
+    bool isPlatformOrigin(const QString &origin);
     bool isMainFrameOfMain(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame) const;
     // Devices and permissions a page may ask for, as the user names them.
     enum Device : unsigned {

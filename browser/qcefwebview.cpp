@@ -10,6 +10,7 @@
 #include "include/cef_browser.h"
 #include "include/wrapper/cef_helpers.h"
 #include "noticebar.h"
+#include "notificationarea.h"
 
 // A blank page: the hidden browser makes no network request before the login.
 const QString defaultStartAddress = QStringLiteral("about:blank");
@@ -25,6 +26,7 @@ QCefWebView::QCefWebView(QWidget *parent)
     , url(QString())
     , loadPending(false)
     , notice(nullptr)
+    , notifications(nullptr)
 {
     setAttribute(Qt::WA_NativeWindow);
     setAttribute(Qt::WA_DontCreateNativeAncestors);
@@ -264,4 +266,29 @@ void QCefWebView::showNotice(const QString &text)
     if (!notice)
         notice = new NoticeBar(this);
     notice->post(text);
+}
+
+void QCefWebView::OnNotification(CefRefPtr<CefNotification> notification)
+{
+    QMetaObject::invokeMethod(this, [this, notification] { notificationArea()->add(notification); },
+                              Qt::QueuedConnection);
+}
+
+void QCefWebView::OnNotificationClosed(CefRefPtr<CefNotification> notification)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, notification] {
+            if (notifications)
+                notifications->closedByPage(notification);
+        },
+        Qt::QueuedConnection);
+}
+
+NotificationArea *QCefWebView::notificationArea()
+{
+    REQUIRE_GUI_THREAD();
+    if (!notifications)
+        notifications = new NotificationArea(this);
+    return notifications;
 }

@@ -10,6 +10,7 @@
 #include "qcefclienthandler.h"
 
 class NoticeBar;
+class NotificationArea;
 
 // The address a browser starts on when it is created before any URL is known.
 extern const QString defaultStartAddress;
@@ -79,6 +80,9 @@ protected:
     void OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &title) override;
     // Shown in a notice at the bottom of the view, on the GUI thread.
     void OnNotice(const QString &text) override;
+    // Shown over the page, on the GUI thread.
+    void OnNotification(CefRefPtr<CefNotification> notification) override;
+    void OnNotificationClosed(CefRefPtr<CefNotification> notification) override;
 
 private:
     bool loadInBrowser(const QUrl &url);
@@ -89,6 +93,7 @@ private:
     // GUI thread: what creation left to do once the browser exists.
     void finishCreation(bool fit);
     void showNotice(const QString &text);
+    NotificationArea *notificationArea();
 
     // Shared with the browser UI thread.
     std::atomic<BrowserState> state;
@@ -101,6 +106,7 @@ private:
     QMutex mutex;
     CefRefPtr<QCefClientHandler> clientHandler;
     NoticeBar *notice;
+    NotificationArea *notifications;
 };
 
 #endif // QCEFWEBVIEW_H

@@ -10,6 +10,7 @@
 #include "include/cef_jsdialog_handler.h"
 #include "include/cef_life_span_handler.h"
 #include "include/cef_load_handler.h"
+#include "include/cef_notification_handler.h"
 #include "include/cef_permission_handler.h"
 #include "include/cef_request_handler.h"
 
@@ -25,6 +26,7 @@ class CefClient : public virtual CefBaseRefCounted {
   virtual CefRefPtr<CefJSDialogHandler> GetJSDialogHandler() { return nullptr; }
   virtual CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() { return nullptr; }
   virtual CefRefPtr<CefLoadHandler> GetLoadHandler() { return nullptr; }
+  virtual CefRefPtr<CefNotificationHandler> GetNotificationHandler() { return nullptr; }
   virtual CefRefPtr<CefPermissionHandler> GetPermissionHandler() { return nullptr; }
   virtual CefRefPtr<CefRequestHandler> GetRequestHandler() { return nullptr; }
 };

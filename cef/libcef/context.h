@@ -18,6 +18,7 @@
 #include "include/cef_browser_process_handler.h"
 
 class QObject;
+class QUrl;
 class QWebEnginePage;
 class QWebEngineProfile;
 class CefBrowserHostImpl;
@@ -54,6 +55,12 @@ class Context {
   CefRefPtr<CefBrowserHostImpl> GetBrowser(int id) const;
   /// The open browser that shows |page|, or null.
   CefRefPtr<CefBrowserHostImpl> GetBrowserForPage(const QWebEnginePage* page) const;
+  ///
+  /// The open browser to tell of something of |origin| that names no page:
+  /// one that shows a page of that origin, the first non-popup one first;
+  /// otherwise the first non-popup browser. Null when none is open.
+  ///
+  CefRefPtr<CefBrowserHostImpl> GetBrowserForOrigin(const QUrl& origin) const;
 
   bool Start(const CefMainArgs& args, const CefSettings& settings, CefRefPtr<CefApp> app);
   void Shutdown();

@@ -10,6 +10,7 @@
 #include "libcef/browser_host_impl.h"
 #include "libcef/context.h"
 #include "libcef/download_manager.h"
+#include "libcef/notification_presenter.h"
 #include "libcef/stats.h"
 
 namespace QtWebEngineCore {
@@ -25,6 +26,14 @@ namespace {
 // GUI thread only.
 QPointer<QWebEngineProfile> g_profile;
 std::map<int, CefRefPtr<CefBrowserHostImpl>> g_browsers;
+QPointer<NotificationPresenter> g_notification_presenter;
+
+// Scheme, host and port, the port written out.
+QString OriginOf(const QUrl& url) {
+  const QString scheme = url.scheme().toLower();
+  const int port = url.port(scheme == QLatin1String("https") ? 443 : scheme == QLatin1String("http") ? 80 : -1);
+  return scheme + QLatin1String("://") + url.host().toLower() + QLatin1Char(':') + QString::number(port);
+}
 
 class EngineBackend : public Backend {
  public:
@@ -53,7 +62,9 @@ class EngineBackend : public Backend {
 
   void ReleaseProfile() override {
     CEF_REQUIRE_GUI_THREAD();
-    // Pages went with their views; the profile may go now.
+    // Pages went with their views; the notifications they raised go before
+    // the profile, and then the profile.
+    delete g_notification_presenter.data();
     delete g_profile.data();
   }
 };
@@ -86,6 +97,8 @@ QWebEngineProfile* Context::Profile() {
   profile->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
   // Downloads go to the clients of the browsers that start them.
   new DownloadManager(profile);
+  // Notifications go to the clients of the browsers that show their origin.
+  g_notification_presenter = new NotificationPresenter(profile);
   g_profile = profile;
   return profile;
 }
@@ -122,6 +135,24 @@ CefRefPtr<CefBrowserHostImpl> Context::GetBrowserForPage(const QWebEnginePage* p
       return entry.second;
   }
   return nullptr;
+}
+
+CefRefPtr<CefBrowserHostImpl> Context::GetBrowserForOrigin(const QUrl& origin) const {
+  CEF_REQUIRE_GUI_THREAD();
+  const QString wanted = OriginOf(origin);
+  CefRefPtr<CefBrowserHostImpl> same_origin;
+  CefRefPtr<CefBrowserHostImpl> first;
+  for (const auto& entry : g_browsers) {
+    const CefRefPtr<CefBrowserHostImpl>& browser = entry.second;
+    const bool matches = !origin.host().isEmpty() && OriginOf(QUrl(browser->CurrentUrl())) == wanted;
+    if (matches && !browser->IsPopup())
+      return browser;
+    if (matches && !same_origin)
+      same_origin = browser;
+    if (!first && !browser->IsPopup())
+      first = browser;
+  }
+  return same_origin ? same_origin : first;
 }
 
 }  // namespace cef

@@ -28,8 +28,9 @@ Display *display()
     static QByteArray name;
     const QByteArray wanted = qgetenv("DISPLAY");
     if (!open || wanted != name) {
-        if (open)
-            XCloseDisplay(open);
+        // The connection left behind is not closed: its server may be gone
+        // (a test's own display), and closing would talk to it, which Xlib
+        // punishes by ending the process.
         open = XOpenDisplay(nullptr);
         name = wanted;
         XSetErrorHandler(ignoreErrors);
@@ -188,6 +189,18 @@ qint64 windowPid(unsigned long window)
         return 0;
     const QByteArray pid = property(d, window, "_NET_WM_PID", XA_CARDINAL);
     return pid.size() == int(sizeof(long)) ? qint64(*reinterpret_cast<const long *>(pid.constData())) : 0;
+}
+
+bool hasState(unsigned long window, const char *state)
+{
+    Display *const d = display();
+    if (!d)
+        return false;
+    unsigned long count = 0;
+    const QByteArray states = property(d, window, "_NET_WM_STATE", XA_ATOM, &count);
+    const Atom wanted = XInternAtom(d, state, False);
+    const long *atoms = reinterpret_cast<const long *>(states.constData());
+    return std::find(atoms, atoms + count, long(wanted)) != atoms + count;
 }
 
 QList<unsigned long> children(unsigned long window)

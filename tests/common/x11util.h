@@ -33,6 +33,10 @@ bool requestClose(unsigned long window);
 // The process that owns |window| (_NET_WM_PID), or 0.
 qint64 windowPid(unsigned long window);
 
+// True when the window manager has given the window |state|, such as
+// "_NET_WM_STATE_DEMANDS_ATTENTION", in _NET_WM_STATE.
+bool hasState(unsigned long window, const char *state);
+
 // The direct children of |window|, bottom to top.
 QList<unsigned long> children(unsigned long window);
 

@@ -52,6 +52,9 @@ private slots:
     void microphoneAskedOfUserForPlatformOnly();
     void highDensityScreen();
 
+    // Alarms the platform raises as notifications (tst_program_alarms.cpp).
+    void alarmsReachTheOperator();
+
 private:
     // The platform's address with its last field replaced: another loopback
     // host of this test's own.
