@@ -52,6 +52,9 @@ private slots:
     void microphoneAskedOfUserForPlatformOnly();
     void highDensityScreen();
 
+    // A platform on the LAN behind https (tst_program_https.cpp).
+    void lanPlatformBehindHttps();
+
 private:
     // The platform's address with its last field replaced: another loopback
     // host of this test's own.
