@@ -80,6 +80,11 @@ public:
     // that runs for days does not grow.
     static constexpr int MaxRecordedRequests = 10000;
 
+    // Makes a self-signed certificate for the IP address |host| and its
+    // private key, PEM files, with the openssl program; false when it could
+    // not. Browsers refuse it as vouched for by nobody they trust.
+    static bool makeCertificate(const QString &host, const QString &certificateFile, const QString &keyFile);
+
     explicit PlatformServer(QObject *parent = nullptr);
     // Serves https with the certificate and the private key of these PEM
     // files; listen() fails when they cannot be loaded.

@@ -25,15 +25,6 @@ bool run(const QString &program, const QStringList &arguments)
     return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-// A self-signed certificate for the address, |name|.pem with |name|.key.
-bool makeCertificate(const QString &path)
-{
-    return run(QStringLiteral("openssl"),
-               {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2",
-                "-subj", "/CN=" + lanAddress, "-addext", "subjectAltName=IP:" + lanAddress, "-keyout", path + ".key",
-                "-out", path + ".pem"});
-}
-
 QByteArray fingerprintOf(const QString &pem)
 {
     const QList<QSslCertificate> certificates = QSslCertificate::fromPath(pem);
@@ -74,7 +65,8 @@ void TestProgram::lanPlatformBehindHttps()
     const auto removeAddress = qScopeGuard([&] { run(QStringLiteral("ip"), QStringList{"addr", "del"} + lo); });
     QTemporaryDir keys;
     const QString first = keys.filePath(QStringLiteral("first")), second = keys.filePath(QStringLiteral("second"));
-    QVERIFY(makeCertificate(first) && makeCertificate(second));
+    QVERIFY(PlatformServer::makeCertificate(lanAddress, first + ".pem", first + ".key")
+            && PlatformServer::makeCertificate(lanAddress, second + ".pem", second + ".key"));
 
     // http sends every request on to https, as platforms and recorders do.
     PlatformServerThread http;
