@@ -536,12 +536,14 @@ void QCefClientHandler::decideCertificate(CefRefPtr<CefBrowser> browser, const Q
     if (waiting.size() > 1)
         return;
     CefRefPtr<QCefClientHandler> self = this;
-    const auto answer = [self, key, fingerprint, question](bool trusted) {
+    const auto answer = [self, key, address, fingerprint, question](bool trusted) {
         // A pin that cannot be written still lets this run go on; the
         // question comes again at the next start.
-        if (trusted)
-            self->certificatePins.pin(key, fingerprint);
-        else
+        if (trusted && !self->certificatePins.pin(key, fingerprint))
+            self->notify(QString::fromUtf8("无法记住 %1 的证书：%2 不可写，下次启动时会再次询问。")
+                             .arg(address, QDir::toNativeSeparators(QDir::current().absoluteFilePath(
+                                               QString::fromLatin1(CertificatePins::defaultFileName)))));
+        else if (!trusted)
             self->refusedCertificates.push_back(question);
         std::vector<CefRefPtr<CefCallback>> answered;
         answered.swap(self->certificateQuestions[question]);

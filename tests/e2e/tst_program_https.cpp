@@ -90,7 +90,6 @@ void TestProgram::lanPlatformBehindHttps()
     };
     // Each start in one working directory, where the pin is kept.
     QTemporaryDir work;
-    const QString pins = work.filePath(QStringLiteral("certs.txt"));
     const auto refusedShowsErrorPage = [&](const QString &pinsBefore) {
         DevTools devTools;
         ClientSession session(work.path());
