@@ -283,6 +283,7 @@ void TestQCefClientHandler::reconnectsOnlyWhileItCanHelp_data()
     QTest::newRow("a new navigation ends the retries") << "start; error -102; start; fire" << "wait 2000";
     QTest::newRow("aborted") << "start; error -3; fire" << "";
     QTest::newRow("not about the connection") << "start; error -2; start; error -320; fire" << "";
+    QTest::newRow("a certificate refused") << "start; error -202; fire" << "";
     QTest::newRow("a retry that fails otherwise ends them") << "start; error -102; fire; start; error -320; fire"
                                                             << "wait 2000; load";
     QTest::newRow("browser closed") << "start; error -102; stop; fire; start; error -102; fire" << "wait 2000";
