@@ -1,5 +1,6 @@
 #include "qcefclienthandler.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include <QCoreApplication>
@@ -8,6 +9,7 @@
 #include <QStringList>
 #include <QThread>
 
+#include "certificatequestion.h"
 #include "downloadfiles.h"
 #include "include/wrapper/cef_closure_task.h"
 #include "include/wrapper/cef_helpers.h"
@@ -158,6 +160,28 @@ void QCefClientHandler::SetPlatformUrl(const QUrl &url)
 {
     std::lock_guard<std::mutex> guard(platformOriginLock);
     platformOrigin = originOf(url);
+}
+
+QString QCefClientHandler::platform()
+{
+    std::lock_guard<std::mutex> guard(platformOriginLock);
+    return platformOrigin;
+}
+
+void QCefClientHandler::OnAddressChange(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, const CefString &url)
+{
+    CEF_REQUIRE_UI_THREAD();
+    if (!isMainFrameOfMain(browser, frame))
+        return;
+    const QUrl address(url.ToQString());
+    std::lock_guard<std::mutex> guard(platformOriginLock);
+    // Only up from http to https, and only on the platform's own host: a
+    // page cannot lead the platform's rights anywhere else, nor back to
+    // plain http.
+    const QUrl platform(platformOrigin);
+    if (platform.scheme() == QLatin1String("http") && address.scheme() == QLatin1String("https")
+        && address.host().compare(platform.host(), Qt::CaseInsensitive) == 0)
+        platformOrigin = originOf(address);
 }
 
 void QCefClientHandler::notify(const QString &text)
@@ -336,11 +360,7 @@ bool QCefClientHandler::isPlatformOrigin(const QString &origin)
 void QCefClientHandler::requestPermission(CefRefPtr<CefBrowser> browser, const QString &origin, unsigned devices,
                                           std::function<void(bool)> answer)
 {
-    QString platform;
-    {
-        std::lock_guard<std::mutex> guard(platformOriginLock);
-        platform = platformOrigin;
-    }
+    const QString platform = this->platform();
     if (!devices || platform.isEmpty() || originOf(QUrl(origin)) != platform) {
         answer(false);
         return;
@@ -500,6 +520,77 @@ void QCefClientHandler::OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser,
     if (browser->GetIdentifier() == mainBrowserId)
         reconnector.expectOwnLoad();
     browser->Reload();
+}
+
+bool QCefClientHandler::OnCertificateError(CefRefPtr<CefBrowser> browser,
+                                           cef_errorcode_t certError,
+                                           const CefString &requestUrl,
+                                           CefRefPtr<CefSSLInfo> sslInfo,
+                                           CefRefPtr<CefCallback> callback)
+{
+    CEF_REQUIRE_UI_THREAD();
+    (void)certError;
+    const QUrl url(requestUrl.ToQString());
+    const QUrl platformUrl(platform());
+    if (url.scheme() != QLatin1String("https") || url.host().isEmpty() || platformUrl.host().isEmpty()
+        || url.host().compare(platformUrl.host(), Qt::CaseInsensitive) != 0)
+        return false;
+    CefRefPtr<CefX509Certificate> certificate = sslInfo ? sslInfo->GetX509Certificate() : nullptr;
+    CefRefPtr<CefBinaryValue> der = certificate ? certificate->GetDEREncoded() : nullptr;
+    if (!der || !der->GetSize())
+        return false;
+    const QByteArray fingerprint = CertificatePins::fingerprint(
+        QByteArray(static_cast<const char *>(der->GetRawData()), int(der->GetSize())));
+    const int port = url.port(443);
+    const QString key = CertificatePins::key(url.host(), port);
+    const QString address = QStringLiteral("https://") + url.host().toLower()
+        + (port == 443 ? QString() : QLatin1Char(':') + QString::number(port));
+    CefRefPtr<QCefClientHandler> self = this;
+    onGuiThread([self, browser, key, address, fingerprint, callback] {
+        self->decideCertificate(browser, key, address, fingerprint, callback);
+    });
+    return true;
+}
+
+void QCefClientHandler::decideCertificate(CefRefPtr<CefBrowser> browser, const QString &key, const QString &address,
+                                          const QByteArray &fingerprint, CefRefPtr<CefCallback> callback)
+{
+    Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
+    const QByteArray pinned = certificatePins.pinned(key);
+    const QString question = key + QLatin1Char(' ') + QString::fromLatin1(fingerprint);
+    if (pinned == fingerprint) {
+        callback->Continue();
+        return;
+    }
+    if (std::find(refusedCertificates.begin(), refusedCertificates.end(), question) != refusedCertificates.end()) {
+        callback->Cancel();
+        return;
+    }
+    std::vector<CefRefPtr<CefCallback>> &waiting = certificateQuestions[question];
+    waiting.push_back(callback);
+    if (waiting.size() > 1)
+        return;
+    CefRefPtr<QCefClientHandler> self = this;
+    const auto answer = [self, key, address, fingerprint, question](bool trusted) {
+        // A pin that cannot be written still lets this run go on; the
+        // question comes again at the next start.
+        if (trusted && !self->certificatePins.pin(key, fingerprint))
+            self->notify(QString::fromUtf8("无法记住 %1 的证书：%2 不可写，下次启动时会再次询问。")
+                             .arg(address, QDir::toNativeSeparators(QDir::current().absoluteFilePath(
+                                               QString::fromLatin1(CertificatePins::defaultFileName)))));
+        else if (!trusted)
+            self->refusedCertificates.push_back(question);
+        std::vector<CefRefPtr<CefCallback>> answered;
+        answered.swap(self->certificateQuestions[question]);
+        self->certificateQuestions.erase(question);
+        for (CefRefPtr<CefCallback> &waiter : answered) {
+            if (trusted)
+                waiter->Continue();
+            else
+                waiter->Cancel();
+        }
+    };
+    askToTrustCertificate(browserWindow(browser), address, fingerprint, pinned, answer);
 }
 
 std::string QCefClientHandler::errorPage(const CefString &failedUrl, const CefString &errorText, int errorCode)

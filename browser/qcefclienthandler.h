@@ -13,6 +13,7 @@
 #include <QString>
 #include <QUrl>
 
+#include "certificatepins.h"
 #include "include/cef_client.h"
 #include "reconnector.h"
 
@@ -25,7 +26,9 @@ class QEvent;
 // platform answers again. It also serves the page as a browser would: saves
 // downloads, shows JavaScript dialogs and asks the user before the platform's
 // page may use a microphone, a camera or notifications, whose notifications
-// it then hands to the listener to show.
+// it then hands to the listener to show. A platform whose certificate nobody
+// the system trusts vouches for is asked about once and its certificate
+// pinned (CertificatePins).
 //
 // Threads: the constructor, SetListener, SetPlatformUrl, GetBrowser and
 // IsClosing run on the Qt GUI thread; every engine callback below runs on the
@@ -80,7 +83,9 @@ public:
 
     // The address of the platform the user logged in to. Only its origin
     // may ask for devices and notifications; every other origin is refused
-    // without a question.
+    // without a question. When the main frame then arrives at https on the
+    // same host, as after the platform's redirect from http, that is the
+    // platform's origin from then on.
     void SetPlatformUrl(const QUrl &url);
 
     // CefClient methods.
@@ -94,6 +99,8 @@ public:
     CefRefPtr<CefRequestHandler> GetRequestHandler() override;
 
     // CefDisplayHandler methods.
+    // Follows the platform from http to https on its own host.
+    void OnAddressChange(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, const CefString &url) override;
     void OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &title) override;
 
     // CefDownloadHandler methods.
@@ -158,6 +165,15 @@ public:
     // browser has its own budget, so that a popup that keeps crashing cannot
     // use up the main page's.
     void OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status) override;
+    // A certificate of the platform's host is let through when it is the
+    // one pinned for that host and port; otherwise the user is asked, and
+    // trusting pins it. Every other host's certificate errors are refused
+    // without a question.
+    bool OnCertificateError(CefRefPtr<CefBrowser> browser,
+                            cef_errorcode_t certError,
+                            const CefString &requestUrl,
+                            CefRefPtr<CefSSLInfo> sslInfo,
+                            CefRefPtr<CefCallback> callback) override;
 
     // The error page shown for a failed load, as UTF-8. The address and the
     // error text are escaped for HTML, and the password in the address is
@@ -195,6 +211,14 @@ private:
     // GUI thread: answers from what the user said before, or asks; one
     // question at a time.
     void decidePermission(PermissionRequest request);
+    // Any thread: the platform's origin, "scheme://host:port", or empty
+    // before the login.
+    QString platform();
+    // GUI thread: lets certificate |fingerprint| of |key| ("host:port")
+    // through if pinned, otherwise asks, once for all requests that meet it
+    // while the question is open.
+    void decideCertificate(CefRefPtr<CefBrowser> browser, const QString &key, const QString &address,
+                           const QByteArray &fingerprint, CefRefPtr<CefCallback> callback);
 
     // Browser UI thread only.
     std::list<CefRefPtr<CefBrowser>> popupBrowsers;
@@ -220,6 +244,12 @@ private:
     std::map<unsigned, bool> permissionAnswers;
     bool askingPermission;
     std::vector<PermissionRequest> waitingPermissions;
+    // GUI thread only: the trusted certificates, the answers waiting for an
+    // open certificate question by key and fingerprint, and the
+    // certificates refused until the program ends.
+    CertificatePins certificatePins;
+    std::map<QString, std::vector<CefRefPtr<CefCallback>>> certificateQuestions;
+    std::vector<QString> refusedCertificates;
 
     IMPLEMENT_REFCOUNTING(QCefClientHandler);
     DISALLOW_COPY_AND_ASSIGN(QCefClientHandler);

@@ -5,6 +5,7 @@
 #include <httplib.h>
 
 #include <QFile>
+#include <QProcess>
 #include <QTcpServer>
 #include <QUrl>
 #include <QUrlQuery>
@@ -157,9 +158,29 @@ QByteArray PlatformServer::Request::header(const QByteArray &name) const
     return {};
 }
 
+bool PlatformServer::makeCertificate(const QString &host, const QString &certificateFile, const QString &keyFile)
+{
+    // An EC key is made in milliseconds, where RSA takes a noticeable while.
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "30",
+                   "-subj", "/CN=" + host, "-addext", "subjectAltName=IP:" + host, "-keyout", keyFile, "-out",
+                   certificateFile});
+    return openssl.waitForFinished(60000) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0;
+}
+
 PlatformServer::PlatformServer(QObject *parent)
+    : PlatformServer(QString(), QString(), parent)
+{
+}
+
+PlatformServer::PlatformServer(const QString &certificateFile, const QString &keyFile, QObject *parent)
     : QObject(parent)
-    , m_http(std::make_unique<httplib::Server>())
+    , m_http(certificateFile.isEmpty()
+                 ? std::make_unique<httplib::Server>()
+                 : std::unique_ptr<httplib::Server>(std::make_unique<httplib::SSLServer>(
+                       QFile::encodeName(certificateFile).constData(), QFile::encodeName(keyFile).constData())))
+    , m_tls(!certificateFile.isEmpty())
 {
     m_http->new_task_queue = [] { return new httplib::ThreadPool(WorkerThreads); };
     m_http->set_payload_max_length(MaxBodyBytes);
@@ -195,6 +216,8 @@ bool PlatformServer::listen(const QHostAddress &address, quint16 port)
     int bound = -1;
     if (m_listener.joinable()) {
         error = QStringLiteral("the server is listening already");
+    } else if (!m_http->is_valid()) {
+        error = QStringLiteral("cannot load the certificate or its private key");
     } else if (address.isNull()) {
         error = QStringLiteral("'%1' is not an IP address").arg(address.toString());
     } else {
@@ -269,9 +292,10 @@ QString PlatformServer::baseUrl() const
     QString host = m_address.toString();
     if (host.contains(QLatin1Char(':')))
         host = QLatin1Char('[') + host + QLatin1Char(']');
-    if (m_port == 80)
-        return QStringLiteral("http://") + host;
-    return QStringLiteral("http://%1:%2").arg(host).arg(m_port);
+    const QString scheme = m_tls ? QStringLiteral("https://") : QStringLiteral("http://");
+    if (m_port == (m_tls ? 443 : 80))
+        return scheme + host;
+    return scheme + QStringLiteral("%1:%2").arg(host).arg(m_port);
 }
 
 QList<PlatformServer::Request> PlatformServer::requests() const
@@ -363,6 +387,10 @@ void PlatformServer::answer(const httplib::Request &in, httplib::Response &out)
     if (custom) {
         for (const auto &[name, value] : route.headers)
             out.set_header(text(name), text(value));
+        if (!route.redirectTo.isEmpty()) {
+            out.set_redirect(text(route.redirectTo + request.target));
+            return;
+        }
         if (route.behaviour == Route::Hang) {
             pause(HangLimitMs);
             out.status = 503;

@@ -65,6 +65,9 @@ public:
         // From 0 on, the answer announces the whole body but sends only this
         // many bytes of it and then drops the connection.
         qint64 cutAfter = -1;
+        // When set, the answer is "302 Found" to this base followed by the
+        // request's target, as a platform sends http on to https.
+        QByteArray redirectTo = {};
     };
 
     // Bodies beyond this are refused with 413.
@@ -77,7 +80,15 @@ public:
     // that runs for days does not grow.
     static constexpr int MaxRecordedRequests = 10000;
 
+    // Makes a self-signed certificate for the IP address |host| and its
+    // private key, PEM files, with the openssl program; false when it could
+    // not. Browsers refuse it as vouched for by nobody they trust.
+    static bool makeCertificate(const QString &host, const QString &certificateFile, const QString &keyFile);
+
     explicit PlatformServer(QObject *parent = nullptr);
+    // Serves https with the certificate and the private key of these PEM
+    // files; listen() fails when they cannot be loaded.
+    PlatformServer(const QString &certificateFile, const QString &keyFile, QObject *parent = nullptr);
     ~PlatformServer() override;
 
     // Listens and answers; false, with errorString() saying why, when it
@@ -92,7 +103,8 @@ public:
     // The address and port of the last successful listen().
     QHostAddress serverAddress() const;
     quint16 serverPort() const;
-    // "http://ADDR:PORT", with ":PORT" left out when it is 80.
+    // "http://ADDR:PORT", with ":PORT" left out when it is 80; for https
+    // "https://ADDR:PORT", without ":PORT" when it is 443.
     QString baseUrl() const;
 
     QList<Request> requests() const;
@@ -116,6 +128,7 @@ private:
     bool pause(int ms);
 
     std::unique_ptr<httplib::Server> m_http;
+    const bool m_tls;
     std::thread m_listener; // Runs the library's accept loop while serving.
     // Standard mutexes rather than Qt's, whose waits ThreadSanitizer cannot
     // see through.

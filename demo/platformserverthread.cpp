@@ -6,9 +6,10 @@ PlatformServerThread::PlatformServerThread() = default;
 
 PlatformServerThread::~PlatformServerThread() = default;
 
-bool PlatformServerThread::start(const QHostAddress &address, quint16 port, QString *error)
+bool PlatformServerThread::start(const QHostAddress &address, quint16 port, QString *error,
+                                 const QString &certificateFile, const QString &keyFile)
 {
-    auto server = std::make_unique<PlatformServer>();
+    auto server = std::make_unique<PlatformServer>(certificateFile, keyFile);
     if (m_server || !server->listen(address, port)) {
         if (error)
             *error = m_server ? QStringLiteral("The platform server is already running.") : server->errorString();

@@ -21,8 +21,9 @@ public:
     PlatformServerThread &operator=(const PlatformServerThread &) = delete;
 
     // Returns when the server listens or has failed to; on failure server()
-    // stays null.
-    bool start(const QHostAddress &address, quint16 port, QString *error = nullptr);
+    // stays null. With a certificate and key (PEM files) it serves https.
+    bool start(const QHostAddress &address, quint16 port, QString *error = nullptr,
+               const QString &certificateFile = QString(), const QString &keyFile = QString());
     PlatformServer *server() const;
 
 private:

@@ -5,6 +5,8 @@
 
 #include "include/cef_base.h"
 #include "include/cef_browser.h"
+#include "include/cef_callback.h"
+#include "include/cef_ssl_info.h"
 
 ///
 /// Request callbacks, all on the browser UI thread. Defaults do nothing.
@@ -20,6 +22,29 @@ class CefRequestHandler : public virtual CefBaseRefCounted {
   virtual void OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status) {
     (void)browser;
     (void)status;
+  }
+
+  ///
+  /// Called when a server presented a certificate that nobody the system
+  /// trusts vouches for, or that is otherwise wanting, and the error may be
+  /// overridden. |request_url| is the address asked for;
+  /// |ssl_info| holds the certificate. Return true and call
+  /// CefCallback::Continue() to go on or CefCallback::Cancel() to refuse, now
+  /// or later; the request waits meanwhile without holding anything else.
+  /// Return false to refuse at once. A callback released unanswered, also
+  /// when the browser closes first, refuses.
+  ///
+  virtual bool OnCertificateError(CefRefPtr<CefBrowser> browser,
+                                  cef_errorcode_t cert_error,
+                                  const CefString& request_url,
+                                  CefRefPtr<CefSSLInfo> ssl_info,
+                                  CefRefPtr<CefCallback> callback) {
+    (void)browser;
+    (void)cert_error;
+    (void)request_url;
+    (void)ssl_info;
+    (void)callback;
+    return false;
   }
 };
 

@@ -17,6 +17,8 @@ EnginePage::EnginePage(QWebEngineProfile* profile, CefRefPtr<CefClient> client, 
 }
 
 EnginePage::~EnginePage() {
+  for (auto& pending : pending_certificate_errors_)
+    pending.second.rejectCertificate();
   stats::Add(stats::kPages, -1);
 }
 
@@ -64,6 +66,33 @@ bool EnginePage::acceptNavigationRequest(const QUrl& url, NavigationType type, b
   if (is_main_frame)
     last_navigation_ = url;
   return QWebEnginePage::acceptNavigationRequest(url, type, is_main_frame);
+}
+
+bool EnginePage::certificateError(const QWebEngineCertificateError& error) {
+  Context* context = Context::Get();
+  CefRefPtr<CefBrowserHostImpl> browser = context ? context->GetBrowserForPage(this) : nullptr;
+  if (!browser || !error.isOverridable())
+    return false;
+  // Copies share the engine's one error; deferred, the engine waits for
+  // AnswerCertificateError and ignores what this returns.
+  QWebEngineCertificateError pending = error;
+  pending.defer();
+  const int serial = ++last_certificate_error_;
+  pending_certificate_errors_.emplace(serial, pending);
+  RequestCertificateDecision(browser, this, serial, error);
+  return false;
+}
+
+void EnginePage::AnswerCertificateError(int serial, bool go_on) {
+  const auto it = pending_certificate_errors_.find(serial);
+  if (it == pending_certificate_errors_.end())
+    return;
+  QWebEngineCertificateError error = it->second;
+  pending_certificate_errors_.erase(it);
+  if (go_on)
+    error.ignoreCertificateError();
+  else
+    error.rejectCertificate();
 }
 
 void EnginePage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,

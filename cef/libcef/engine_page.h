@@ -4,7 +4,10 @@
 #define CEF_LIBCEF_ENGINE_PAGE_H_
 #pragma once
 
+#include <map>
+
 #include <QPointer>
+#include <QWebEngineCertificateError>
 #include <QWebEnginePage>
 
 #include "include/cef_client.h"
@@ -31,6 +34,12 @@ class EnginePage : public QWebEnginePage {
   ///
   QUrl LastNavigation() const { return last_navigation_; }
 
+  ///
+  /// Answers the certificate error numbered |serial|, if it still waits:
+  /// |go_on| lets the request go on despite the certificate.
+  ///
+  void AnswerCertificateError(int serial, bool go_on);
+
  signals:
   /// A message the page wrote to its console; it goes nowhere else.
   void consoleMessage(cef_log_severity_t level, const QString& message, const QString& source, int line);
@@ -49,6 +58,9 @@ class EnginePage : public QWebEnginePage {
                           const QStringList& oldFiles,
                           const QStringList& acceptedMimeTypes) override;
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool is_main_frame) override;
+  // Handed to the client's CefRequestHandler and deferred meanwhile, so
+  // that the engine goes on while the client decides.
+  bool certificateError(const QWebEngineCertificateError& error) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
                                 const QString& message,
@@ -59,6 +71,10 @@ class EnginePage : public QWebEnginePage {
   CefRefPtr<CefClient> client_;
   QPointer<QWidget> fullscreen_view_;
   QUrl last_navigation_;
+  // Certificate errors waiting for the client's answer, by serial; refused
+  // when the page goes.
+  std::map<int, QWebEngineCertificateError> pending_certificate_errors_;
+  int last_certificate_error_ = 0;
 };
 
 }  // namespace cef

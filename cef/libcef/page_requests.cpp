@@ -8,6 +8,7 @@
 
 #include "libcef/context.h"
 #include "libcef/pending_reply.h"
+#include "libcef/ssl_info_impl.h"
 
 namespace cef {
 
@@ -97,6 +98,36 @@ class PermissionCallback : public CefMediaAccessCallback, public CefPermissionPr
   std::atomic<bool> given_{false};
   IMPLEMENT_REFCOUNTING(PermissionCallback);
   DISALLOW_COPY_AND_ASSIGN(PermissionCallback);
+};
+
+// Answers a certificate error once; released unanswered, it refuses.
+class CertificateCallback : public CefCallback {
+ public:
+  CertificateCallback(EnginePage* page, int serial) : page_(page), serial_(serial) {}
+  ~CertificateCallback() override { Give(false); }
+
+  // CefCallback methods.
+  void Continue() override { Give(true); }
+  void Cancel() override { Give(false); }
+
+ private:
+  void Give(bool go_on) {
+    if (given_.exchange(true))
+      return;
+    const QPointer<EnginePage> page = page_;
+    const int serial = serial_;
+    Context::PostGuiTask([page, serial, go_on] {
+      if (page)
+        page->AnswerCertificateError(serial, go_on);
+    });
+  }
+
+  // Dereferenced on the GUI thread only.
+  const QPointer<EnginePage> page_;
+  const int serial_;
+  std::atomic<bool> given_{false};
+  IMPLEMENT_REFCOUNTING(CertificateCallback);
+  DISALLOW_COPY_AND_ASSIGN(CertificateCallback);
 };
 
 CefRefPtr<CefBrowserHostImpl> BrowserFor(QWebEnginePage* page) {
@@ -267,6 +298,25 @@ void RequestPermission(CefRefPtr<CefBrowserHostImpl> browser,
         taken = handler->OnShowPermissionPrompt(browser.get(), prompt_id, CefString(origin_text), other,
                                                 callback.get());
     }
+    if (!taken)
+      callback->Cancel();
+    callback = nullptr;
+  });
+}
+
+void RequestCertificateDecision(CefRefPtr<CefBrowserHostImpl> browser,
+                                EnginePage* page,
+                                int serial,
+                                const QWebEngineCertificateError& error) {
+  Q_ASSERT(Context::CurrentlyOnGui());
+  const cef_errorcode_t code = static_cast<cef_errorcode_t>(error.error());
+  const QString url = error.url().toString();
+  CefRefPtr<CefSSLInfo> ssl_info = new SSLInfoImpl(code, error.certificateChain());
+  CefRefPtr<CertificateCallback> callback = new CertificateCallback(page, serial);
+  browser->Deliver([browser, code, url, ssl_info, callback]() mutable {
+    bool taken = false;
+    if (CefRefPtr<CefRequestHandler> handler = browser->GetClient()->GetRequestHandler())
+      taken = handler->OnCertificateError(browser.get(), code, CefString(url), ssl_info, callback.get());
     if (!taken)
       callback->Cancel();
     callback = nullptr;

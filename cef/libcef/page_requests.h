@@ -6,6 +6,7 @@
 
 #include <QStringList>
 #include <QUrl>
+#include <QWebEngineCertificateError>
 #include <QWebEnginePage>
 
 #include "libcef/browser_host_impl.h"
@@ -48,6 +49,17 @@ void RequestPermission(CefRefPtr<CefBrowserHostImpl> browser,
                        QWebEnginePage* page,
                        const QUrl& origin,
                        QWebEnginePage::Feature feature);
+
+///
+/// GUI thread: hands certificate error |serial| of |page| to the
+/// CefRequestHandler of |browser|'s client, whose answer reaches
+/// EnginePage::AnswerCertificateError whenever it comes. Unanswered or
+/// unhandled errors are refused.
+///
+void RequestCertificateDecision(CefRefPtr<CefBrowserHostImpl> browser,
+                                EnginePage* page,
+                                int serial,
+                                const QWebEngineCertificateError& error);
 
 }  // namespace cef
 

@@ -283,6 +283,7 @@ void TestQCefClientHandler::reconnectsOnlyWhileItCanHelp_data()
     QTest::newRow("a new navigation ends the retries") << "start; error -102; start; fire" << "wait 2000";
     QTest::newRow("aborted") << "start; error -3; fire" << "";
     QTest::newRow("not about the connection") << "start; error -2; start; error -320; fire" << "";
+    QTest::newRow("a certificate refused") << "start; error -202; fire" << "";
     QTest::newRow("a retry that fails otherwise ends them") << "start; error -102; fire; start; error -320; fire"
                                                             << "wait 2000; load";
     QTest::newRow("browser closed") << "start; error -102; stop; fire; start; error -102; fire" << "wait 2000";
@@ -401,18 +402,24 @@ void TestQCefClientHandler::permissionRefusedUnasked_data()
     QTest::addColumn<QString>("origin");
     QTest::addColumn<uint>("media"); // 0: a permission prompt of |prompt|
     QTest::addColumn<uint>("prompt");
+    QTest::addColumn<QString>("arrived"); // where the main frame went after the login
     const QString platform = QStringLiteral("http://10.0.0.5/?user=a:pass=b");
     const uint microphone = CEF_MEDIA_PERMISSION_DEVICE_AUDIO_CAPTURE;
-    QTest::newRow("another host") << platform << "http://10.0.0.6" << microphone << 0u;
-    QTest::newRow("another port") << platform << "http://10.0.0.5:8080" << microphone << 0u;
-    QTest::newRow("another scheme") << platform << "https://10.0.0.5" << microphone << 0u;
-    QTest::newRow("before the login") << QString() << "http://10.0.0.5" << microphone << 0u;
+    QTest::newRow("another host") << platform << "http://10.0.0.6" << microphone << 0u << QString();
+    QTest::newRow("another port") << platform << "http://10.0.0.5:8080" << microphone << 0u << QString();
+    QTest::newRow("another scheme") << platform << "https://10.0.0.5" << microphone << 0u << QString();
+    QTest::newRow("before the login") << QString() << "http://10.0.0.5" << microphone << 0u << QString();
     QTest::newRow("notifications, another host") << platform << "http://10.0.0.6" << 0u
-                                                 << uint(CEF_PERMISSION_TYPE_NOTIFICATIONS);
+                                                 << uint(CEF_PERMISSION_TYPE_NOTIFICATIONS) << QString();
     // Not asked for even by the platform.
     QTest::newRow("the screen") << platform << "http://10.0.0.5" << uint(CEF_MEDIA_PERMISSION_DESKTOP_VIDEO_CAPTURE)
-                                << 0u;
-    QTest::newRow("location") << platform << "http://10.0.0.5" << 0u << uint(CEF_PERMISSION_TYPE_GEOLOCATION);
+                                << 0u << QString();
+    QTest::newRow("location") << platform << "http://10.0.0.5" << 0u << uint(CEF_PERMISSION_TYPE_GEOLOCATION)
+                              << QString();
+    // The platform follows its redirect to https on its own host only.
+    QTest::newRow("https on another host") << platform << "https://10.0.0.6" << microphone << 0u
+                                           << "https://10.0.0.6/";
+    QTest::newRow("http once on https") << platform << "http://10.0.0.5" << microphone << 0u << "https://10.0.0.5/";
 }
 
 void TestQCefClientHandler::permissionRefusedUnasked()
@@ -421,12 +428,15 @@ void TestQCefClientHandler::permissionRefusedUnasked()
     QFETCH(QString, origin);
     QFETCH(uint, media);
     QFETCH(uint, prompt);
+    QFETCH(QString, arrived);
     CefRefPtr<QCefClientHandler> handler = new QCefClientHandler();
     handler->SetPlatformUrl(QUrl(platform));
     CefRefPtr<FakeBrowser> browser = new FakeBrowser(1, false);
     CefRefPtr<PermissionAnswer> answer = new PermissionAnswer();
     bool taken = false;
     QVERIFY(runOnUi([&] {
+        handler->OnAfterCreated(browser.get());
+        handler->OnAddressChange(browser.get(), new FakeFrame(), arrived);
         taken = media ? handler->OnRequestMediaAccessPermission(browser.get(), nullptr, origin, media, answer.get())
                       : handler->OnShowPermissionPrompt(browser.get(), 1, origin, prompt, answer.get());
     }));

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <QProcess>
+#include <QSslCertificate>
 #include <QTcpServer>
 #include <QWidget>
 #include <QtTest>
@@ -47,6 +48,8 @@ private slots:
     void consoleGoesToTheClient();
     void fullscreenAndBack_data();
     void fullscreenAndBack();
+    void certificateErrorsWaitForTheClient_data();
+    void certificateErrorsWaitForTheClient();
 
 private:
     struct Browser
@@ -74,6 +77,9 @@ private:
     static bool settleUiThread(RecordingClient *client);
 
     PlatformServerThread server;
+    // The same over https, with a certificate nobody vouches for.
+    QTemporaryDir keys;
+    PlatformServerThread httpsServer;
     // Fullscreen and its way back are the window manager's business, as on
     // a desktop.
     QProcess windowManager;
@@ -90,6 +96,13 @@ void TestCefBrowser::initTestCase()
     QVERIFY(windowmanager::start(windowManager));
     QString error;
     QVERIFY2(server.start(QHostAddress(QStringLiteral("127.0.0.1")), 0, &error), qPrintable(error));
+    const QString certificate = keys.filePath("cert.pem"), key = keys.filePath("key.pem");
+    QVERIFY(PlatformServer::makeCertificate(QStringLiteral("127.0.0.1"), certificate, key));
+    QVERIFY2(httpsServer.start(QHostAddress(QStringLiteral("127.0.0.1")), 0, &error, certificate, key),
+             qPrintable(error));
+    PlatformServer::Route secure;
+    secure.body = "<html><head><title>Secure</title></head></html>";
+    httpsServer.server()->setRoute("/secure", secure);
 }
 
 TestCefBrowser::Browser TestCefBrowser::create(const QString &address, bool show, const CefRect &rect)
@@ -621,3 +634,45 @@ void TestCefBrowser::fullscreenAndBack()
 
 ENGINE_TEST_MAIN(TestCefBrowser)
 #include "tst_cefbrowser.moc"
+
+void TestCefBrowser::certificateErrorsWaitForTheClient_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("refused at once") << QStringLiteral("refuse");
+    QTest::newRow("released unanswered") << QStringLiteral("release");
+    QTest::newRow("the browser closes first") << QStringLiteral("close");
+    // Last: the engine remembers a certificate let through until it quits.
+    QTest::newRow("continued later") << QStringLiteral("continue");
+}
+
+// The client answers a certificate error whenever it likes, with the
+// server's certificate in hand; one left unanswered refuses.
+void TestCefBrowser::certificateErrorsWaitForTheClient()
+{
+    QFETCH(QString, answer);
+    Browser b = create(QStringLiteral("about:blank"));
+    QVERIFY(b.browser);
+    QTRY_VERIFY_WITH_TIMEOUT(!b.browser->IsLoading(), 20000);
+    b.client->takeCertificateErrors = answer != QLatin1String("refuse");
+    const QString page = httpsServer.server()->baseUrl() + QStringLiteral("/secure");
+    b.browser->GetMainFrame()->LoadURL(page);
+    QTRY_COMPARE_WITH_TIMEOUT(b.client->events("certificate").size(), 1, 20000);
+    const QByteArray der = QSslCertificate::fromPath(keys.filePath("cert.pem")).value(0).toDer();
+    QCOMPARE(b.client->events("certificate").first(), QStringLiteral("certificate %1 -202 %2 %3")
+                                                          .arg(b.browser->GetIdentifier())
+                                                          .arg(page, QString::fromLatin1(der.toBase64())));
+    CefRefPtr<CefCallback> callback;
+    callback.swap(b.client->certificateCallback);
+    if (answer == QLatin1String("close")) {
+        QVERIFY(b.close());
+        callback->Continue();
+    } else if (answer == QLatin1String("continue")) {
+        callback->Continue();
+        QTRY_VERIFY_WITH_TIMEOUT(!b.client->events("title").filter("Secure").isEmpty(), 20000);
+    } else {
+        callback = nullptr;
+        QTRY_COMPARE_WITH_TIMEOUT(b.client->loadErrors().size(), 1, 20000);
+        QCOMPARE(b.client->loadErrors().first().code, -202);
+    }
+    QVERIFY(answer == QLatin1String("close") || b.close());
+}

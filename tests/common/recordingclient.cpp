@@ -138,3 +138,23 @@ void RecordingClient::OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, T
 {
     record(QStringLiteral("terminated %1 %2").arg(browser->GetIdentifier()).arg(int(status)));
 }
+
+bool RecordingClient::OnCertificateError(CefRefPtr<CefBrowser> browser,
+                                         cef_errorcode_t certError,
+                                         const CefString &requestUrl,
+                                         CefRefPtr<CefSSLInfo> sslInfo,
+                                         CefRefPtr<CefCallback> callback)
+{
+    CefRefPtr<CefBinaryValue> der = sslInfo->GetX509Certificate()->GetDEREncoded();
+    // Kept before the line is recorded, so that a test that saw the line
+    // finds the callback.
+    if (takeCertificateErrors)
+        certificateCallback = callback;
+    record(QStringLiteral("certificate %1 %2 %3 %4")
+               .arg(browser->GetIdentifier())
+               .arg(int(certError))
+               .arg(requestUrl.ToQString())
+               .arg(QString::fromLatin1(
+                   QByteArray(static_cast<const char *>(der->GetRawData()), int(der->GetSize())).toBase64())));
+    return takeCertificateErrors;
+}

@@ -41,6 +41,10 @@ public:
 
     // What DoClose answers.
     bool handleClose = false;
+    // Whether OnCertificateError takes the error, keeping its callback in
+    // certificateCallback for the test, or refuses it at once.
+    bool takeCertificateErrors = false;
+    CefRefPtr<CefCallback> certificateCallback;
 
     CefRefPtr<CefDisplayHandler> GetDisplayHandler() override { return this; }
     CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() override { return this; }
@@ -65,6 +69,11 @@ public:
                      const CefString &errorText,
                      const CefString &failedUrl) override;
     void OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status) override;
+    bool OnCertificateError(CefRefPtr<CefBrowser> browser,
+                            cef_errorcode_t certError,
+                            const CefString &requestUrl,
+                            CefRefPtr<CefSSLInfo> sslInfo,
+                            CefRefPtr<CefCallback> callback) override;
 
     // Adds a line of the test's own, in order with the callbacks.
     void record(const QString &line);

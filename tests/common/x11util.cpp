@@ -20,17 +20,16 @@ int ignoreErrors(Display *, XErrorEvent *)
 }
 
 // One connection for the run, opened anew when a test moves to another
-// display. Windows come and go while they are looked at, so errors about
-// vanished ones are expected and ignored. GUI thread only.
+// display. The old one is left open: its X server may be gone, and closing a
+// connection to a vanished server is a fatal I/O error in Xlib. Windows come
+// and go while they are looked at, so errors about vanished ones are
+// expected and ignored. GUI thread only.
 Display *display()
 {
     static Display *open = nullptr;
     static QByteArray name;
     const QByteArray wanted = qgetenv("DISPLAY");
     if (!open || wanted != name) {
-        // The connection left behind is not closed: its server may be gone
-        // (a test's own display), and closing would talk to it, which Xlib
-        // punishes by ending the process.
         open = XOpenDisplay(nullptr);
         name = wanted;
         XSetErrorHandler(ignoreErrors);

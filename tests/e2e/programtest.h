@@ -54,6 +54,8 @@ private slots:
 
     // Alarms the platform raises as notifications (tst_program_alarms.cpp).
     void alarmsReachTheOperator();
+    // A platform on the LAN behind https (tst_program_https.cpp).
+    void lanPlatformBehindHttps();
 
 private:
     // The platform's address with its last field replaced: another loopback

@@ -229,4 +229,19 @@ typedef enum {
   CEF_PERMISSION_RESULT_IGNORE,
 } cef_permission_request_result_t;
 
+///
+/// What is wrong with a server's certificate, as a bit mask. Only those this
+/// engine can report are listed.
+///
+typedef enum {
+  CERT_STATUS_NONE = 0,
+  CERT_STATUS_COMMON_NAME_INVALID = 1 << 0,
+  CERT_STATUS_DATE_INVALID = 1 << 1,
+  CERT_STATUS_AUTHORITY_INVALID = 1 << 2,
+  CERT_STATUS_REVOKED = 1 << 6,
+  CERT_STATUS_INVALID = 1 << 7,
+  CERT_STATUS_WEAK_SIGNATURE_ALGORITHM = 1 << 8,
+  CERT_STATUS_WEAK_KEY = 1 << 11,
+} cef_cert_status_t;
+
 #endif  // CEF_INCLUDE_INTERNAL_CEF_TYPES_H_
