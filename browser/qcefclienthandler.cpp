@@ -83,6 +83,7 @@ QCefClientHandler::QCefClientHandler()
                   browser->GetMainFrame()->LoadURL(url);
           })
     , askingPermission(false)
+    , keys(new BrowserKeys())
 {
 }
 
@@ -127,6 +128,11 @@ CefRefPtr<CefDownloadHandler> QCefClientHandler::GetDownloadHandler()
 CefRefPtr<CefJSDialogHandler> QCefClientHandler::GetJSDialogHandler()
 {
     return this;
+}
+
+CefRefPtr<CefKeyboardHandler> QCefClientHandler::GetKeyboardHandler()
+{
+    return keys;
 }
 
 CefRefPtr<CefLifeSpanHandler> QCefClientHandler::GetLifeSpanHandler()

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QUrl>
 
+#include "browserkeys.h"
 #include "include/cef_client.h"
 #include "reconnector.h"
 
@@ -81,6 +82,7 @@ public:
     CefRefPtr<CefDisplayHandler> GetDisplayHandler() override;
     CefRefPtr<CefDownloadHandler> GetDownloadHandler() override;
     CefRefPtr<CefJSDialogHandler> GetJSDialogHandler() override;
+    CefRefPtr<CefKeyboardHandler> GetKeyboardHandler() override;
     CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() override;
     CefRefPtr<CefLoadHandler> GetLoadHandler() override;
     CefRefPtr<CefPermissionHandler> GetPermissionHandler() override;
@@ -206,6 +208,9 @@ private:
     std::map<unsigned, bool> permissionAnswers;
     bool askingPermission;
     std::vector<PermissionRequest> waitingPermissions;
+
+    // The browser's keys: reload, full screen and zoom.
+    CefRefPtr<BrowserKeys> keys;
 
     IMPLEMENT_REFCOUNTING(QCefClientHandler);
     DISALLOW_COPY_AND_ASSIGN(QCefClientHandler);

@@ -52,6 +52,9 @@ private slots:
     void microphoneAskedOfUserForPlatformOnly();
     void highDensityScreen();
 
+    // The keyboard: focus, reload, full screen and zoom (tst_program_keys.cpp).
+    void keysReachPageAndWindow();
+
 private:
     // The platform's address with its last field replaced: another loopback
     // host of this test's own.
