@@ -1,6 +1,7 @@
 // The engine layer's browsers against the real engine and a loopback server.
 #include <signal.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -544,6 +545,8 @@ const char fullscreenPage[] =
     "  var e = document.fullscreenElement;"
     "  document.title = 'fullscreen ' + (++n) + ' ' + (e ? e.id : 'none'); };"
     "document.onkeydown = function (e) { document.title = 'key ' + (++n) + ' ' + e.key; };"
+    "var r = devicePixelRatio;"
+    "onresize = function () { if (r != devicePixelRatio) document.title = 'ratio ' + (r = devicePixelRatio); };"
     "</script></body></html>";
 
 } // namespace
@@ -615,6 +618,23 @@ void TestCefBrowser::fullscreenAndBack()
     QVERIFY(user::key(QStringLiteral("Escape")));
     QTRY_VERIFY(titled("key 3 Escape"));
     QCOMPARE(x11::screenGeometry(window), before);
+
+    // Zoom: level 0 is 100%, each 1.0 a factor of 1.2, held within 25% to
+    // 500%; Ctrl with the wheel steps through Chromium's presets.
+    CefRefPtr<CefBrowserHost> zoomed = browser->GetHost();
+    zoomed->SetZoomLevel(1.0);
+    QCOMPARE(zoomed->GetZoomLevel(), 1.0);
+    QTRY_VERIFY(titled("ratio 1.2000000476837158"));
+    zoomed->SetZoomLevel(100.0);
+    QTRY_VERIFY(titled("ratio 5"));
+    QWidget *view = QWidget::find(static_cast<WId>(host.browserWindow));
+    QWheelEvent notch(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::ControlModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->focusProxy(), &notch);
+    QTRY_VERIFY(titled("ratio 4"));
+    QCOMPARE(zoomed->GetZoomLevel(), std::log(4.0) / std::log(1.2));
+    zoomed->Zoom(CEF_ZOOM_COMMAND_RESET);
+    QTRY_VERIFY(titled("ratio 1"));
     browser->GetHost()->CloseBrowser(true);
     QTRY_COMPARE_WITH_TIMEOUT(client->events("before-close").size(), 1, 20000);
 }
