@@ -2,24 +2,29 @@
 // from the login on, and the window's keys work as in a browser.
 #include "programtest.h"
 
+#include <signal.h>
+
+#include "processutil.h"
 #include "useractions.h"
 #include "x11util.h"
 
 namespace {
 
-// Reports its load, when it first has the keyboard focus, letters typed with
-// the device pixel ratio, full-screen changes and zoom. It cancels Ctrl+R
-// and F11 for itself; the letter f asks for full screen.
+// Reports its load, each time it gains the keyboard focus, letters typed,
+// full-screen changes and zoom. It cancels Ctrl+R and F11 for itself; the
+// letter f asks for full screen, p opens a popup.
 const char keysPage[] = R"(<!DOCTYPE html><html><head><title>Keys</title></head><body><script>
 function report(key, value) { fetch('/report?' + key + '=' + encodeURIComponent(value)); }
 report('loaded', 1);
-const poll = setInterval(() => { if (document.hasFocus()) { clearInterval(poll); report('focus', 1); } }, 50);
+let focused = false;
+setInterval(() => { if (document.hasFocus() != focused && (focused = !focused)) report('focus', 1); }, 50);
 let ratio = devicePixelRatio;
 onresize = () => { if (devicePixelRatio != ratio) report('ratio', ratio = devicePixelRatio); };
 document.onfullscreenchange = () => report('fullscreen', !!document.fullscreenElement);
 document.onkeydown = (e) => {
   if ((e.ctrlKey && e.key == 'r') || e.key == 'F11') e.preventDefault();
   if (e.key == 'f') document.documentElement.requestFullscreen();
+  if (e.key == 'p') open('/popup', 'popup', 'width=300,height=200');
   if (/^[a-z]$/.test(e.key) && !e.ctrlKey) report('key', e.key);
 };
 </script></body></html>)";
@@ -34,6 +39,7 @@ void TestProgram::keysReachPageAndWindow()
     PlatformServer::Route noContent;
     noContent.status = 204;
     server.server()->setRoute("/report", noContent);
+    server.server()->setRoute("/popup", PlatformServer::Route());
     ClientSession session;
     QVERIFY(openPage(session));
     const unsigned long view = session.waitForViewWindow();
@@ -82,4 +88,16 @@ void TestProgram::keysReachPageAndWindow()
     QVERIFY(qAbs(report(server, "ratio", 1).toDouble() - 1.1 * x11::screenScale()) < 0.001);
     QVERIFY(user::key(QStringLiteral("ctrl+0")));
     QCOMPARE(report(server, "ratio", 2).toDouble(), 1.0 * x11::screenScale());
+
+    // The page has the keyboard again once a popup has closed, and once its
+    // killed renderer has been replaced.
+    QVERIFY(user::type(QStringLiteral("p")));
+    QTRY_COMPARE_WITH_TIMEOUT(session.windows().size(), 2, 20000);
+    const unsigned long popup = session.windows().at(session.windows().at(0) == view ? 1 : 0);
+    QVERIFY(user::activate(popup) && x11::requestClose(popup));
+    QCOMPARE(report(server, "focus", 3), QStringLiteral("1"));
+    for (qint64 pid : proc::renderers(session.pid()))
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    QCOMPARE(report(server, "loaded", 3), QStringLiteral("1"));
+    QCOMPARE(report(server, "focus", 4), QStringLiteral("1"));
 }
