@@ -28,6 +28,8 @@ class CefBrowser : public virtual CefBaseRefCounted {
   ///
   /// Loads the current page again. After the render process died before the
   /// page being loaded arrived, loads that page instead of the one before.
+  /// A page loaded with CefFrame::LoadString, such as an error page, loads
+  /// the address it was given under instead.
   ///
   virtual void Reload() = 0;
   /// Reloads without using cached data.

@@ -130,6 +130,12 @@ void CefBrowserHostImpl::ReloadNow(QWebEnginePage::WebAction action) {
     // it was going.
     if (renderer_gone_ && !interrupted_url_.isEmpty())
       page->load(interrupted_url_);
+    // A page given as a string under an address of its own, such as an
+    // error page, asks for that address again, as Chromium reloads the
+    // address it could not reach; reloading the string would show it again.
+    else if (page->requestedUrl().scheme() == QLatin1String("data") && page->url().isValid() &&
+             page->url().scheme() != QLatin1String("data"))
+      page->load(page->url());
     else
       page->triggerAction(action);
   });

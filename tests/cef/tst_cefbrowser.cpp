@@ -33,6 +33,7 @@ private slots:
     void viewHeldOffScreenComesBack_data();
     void viewHeldOffScreenComesBack();
     void popupFromWindowOpen();
+    void reloadOfStringPageAsksItsAddress();
     void loadErrorsCarryCodeAndName_data();
     void loadErrorsCarryCodeAndName();
     void pendingErrorReadEnds_data();
@@ -181,6 +182,21 @@ void TestCefBrowser::viewHeldOffScreenComesBack()
     QTRY_VERIFY_WITH_TIMEOUT(x11::isViewable(b.browser->GetHost()->GetWindowHandle()), 10000);
     if (!title.isEmpty())
         QTRY_VERIFY_WITH_TIMEOUT(b.client->events("title").contains(QStringLiteral("title %1 %2").arg(b.browser->GetIdentifier()).arg(title)), 20000);
+    QVERIFY(b.close());
+}
+
+// Symptom guarded against: F5 on the error page showed the error page again
+// and ended the retries, as if the user had gone elsewhere.
+void TestCefBrowser::reloadOfStringPageAsksItsAddress()
+{
+    Browser b = create(QStringLiteral("about:blank"));
+    QVERIFY(b.browser);
+    QVERIFY(QTest::qWaitFor([&] { return !b.browser->IsLoading(); }, 20000));
+    b.browser->GetMainFrame()->LoadString("<title>Failed</title>", url("/title?t=Answered"));
+    const QString prefix = QStringLiteral("title %1 ").arg(b.browser->GetIdentifier());
+    QTRY_VERIFY_WITH_TIMEOUT(b.client->events("title").contains(prefix + "Failed"), 20000);
+    b.browser->Reload();
+    QTRY_VERIFY_WITH_TIMEOUT(b.client->events("title").contains(prefix + "Answered"), 20000);
     QVERIFY(b.close());
 }
 
