@@ -4,6 +4,7 @@
 #include <QVariant>
 #include <QWidget>
 
+#include "include/wrapper/cef_helpers.h"
 #include "pagedialogs.h"
 
 namespace {
@@ -20,6 +21,7 @@ const int vkOemMinus = 0xBD;
 // The window state before F11, kept on the window itself.
 const char stateBeforeFullScreen[] = "vmpStateBeforeFullScreen";
 
+// GUI thread.
 void toggleFullScreen(CefRefPtr<CefBrowser> browser)
 {
     QWidget *window = browserWindow(browser);
@@ -46,6 +48,7 @@ void toggleFullScreen(CefRefPtr<CefBrowser> browser)
 bool BrowserKeys::OnPreKeyEvent(CefRefPtr<CefBrowser> browser, const CefKeyEvent &event, CefEventHandle,
                                 bool *isKeyboardShortcut)
 {
+    CEF_REQUIRE_UI_THREAD();
     const uint32_t modifiers = event.modifiers & (EVENTFLAG_SHIFT_DOWN | EVENTFLAG_CONTROL_DOWN | EVENTFLAG_ALT_DOWN);
     if (event.type != KEYEVENT_RAWKEYDOWN || event.windows_key_code != vkF11 || modifiers)
         return false;
@@ -57,6 +60,7 @@ bool BrowserKeys::OnPreKeyEvent(CefRefPtr<CefBrowser> browser, const CefKeyEvent
 
 bool BrowserKeys::OnKeyEvent(CefRefPtr<CefBrowser> browser, const CefKeyEvent &event, CefEventHandle)
 {
+    CEF_REQUIRE_UI_THREAD();
     if (event.type != KEYEVENT_RAWKEYDOWN)
         return false;
     const uint32_t modifiers = event.modifiers & (EVENTFLAG_CONTROL_DOWN | EVENTFLAG_ALT_DOWN);
