@@ -5,6 +5,7 @@
 #include <QWebEngineView>
 #include <QWheelEvent>
 
+#include "include/internal/cef_types.h"
 #include "libcef/browser_host_impl.h"
 #include "libcef/context.h"
 
@@ -74,8 +75,7 @@ CefRefPtr<CefBrowserHostImpl> BrowserWithin(QWidget* widget) {
   return nullptr;
 }
 
-}  // namespace
-
+// The engine's view of a Qt key press.
 cef_key_event_t ToKeyEvent(const QKeyEvent& key) {
   cef_key_event_t event{};
   event.size = sizeof(event);
@@ -101,6 +101,8 @@ cef_key_event_t ToKeyEvent(const QKeyEvent& key) {
     event.character = event.unmodified_character = text.at(0).unicode();
   return event;
 }
+
+}  // namespace
 
 void KeyboardFilter::Install() {
   CEF_REQUIRE_GUI_THREAD();

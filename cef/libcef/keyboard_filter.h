@@ -6,10 +6,6 @@
 
 #include <QObject>
 
-#include "include/internal/cef_types.h"
-
-class QKeyEvent;
-
 namespace cef {
 
 ///
@@ -33,9 +29,6 @@ class KeyboardFilter : public QObject {
   using QObject::QObject;
   int wheel_delta_ = 0;  // what is left of a notch, for fine-grained wheels
 };
-
-/// The engine's view of a Qt key press.
-cef_key_event_t ToKeyEvent(const QKeyEvent& key);
 
 }  // namespace cef
 
