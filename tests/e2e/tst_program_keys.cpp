@@ -10,14 +10,14 @@
 
 namespace {
 
-// Reports its load, each time it gains the keyboard focus, letters typed,
-// full-screen changes and zoom. It cancels Ctrl+R and F11 for itself; the
-// letter f asks for full screen, p opens a popup.
+// Reports its load, each time it gains (1) or loses (0) the keyboard focus,
+// letters typed, full-screen changes and zoom. It cancels Ctrl+R and F11 for
+// itself; the letter f asks for full screen, p opens a popup.
 const char keysPage[] = R"(<!DOCTYPE html><html><head><title>Keys</title></head><body><script>
 function report(key, value) { fetch('/report?' + key + '=' + encodeURIComponent(value)); }
 report('loaded', 1);
 let focused = false;
-setInterval(() => { if (document.hasFocus() != focused && (focused = !focused)) report('focus', 1); }, 50);
+setInterval(() => { if (document.hasFocus() != focused) report('focus', (focused = !focused) ? 1 : 0); }, 50);
 let ratio = devicePixelRatio;
 onresize = () => { if (devicePixelRatio != ratio) report('ratio', ratio = devicePixelRatio); };
 document.onfullscreenchange = () => report('fullscreen', !!document.fullscreenElement);
@@ -77,6 +77,7 @@ void TestProgram::keysReachPageAndWindow()
     // F11 is the window's even though the page cancels it: full screen with
     // no frame, then maximized again.
     const QRect maximized = x11::screenGeometry(view);
+    QCOMPARE(maximized.width(), x11::screenSize().width());
     QVERIFY(user::key(QStringLiteral("F11")));
     QTRY_COMPARE_WITH_TIMEOUT(x11::screenGeometry(view), QRect(QPoint(0, 0), x11::screenSize()), 10000);
     QVERIFY(user::key(QStringLiteral("F11")));
@@ -94,10 +95,12 @@ void TestProgram::keysReachPageAndWindow()
     QVERIFY(user::type(QStringLiteral("p")));
     QTRY_COMPARE_WITH_TIMEOUT(session.windows().size(), 2, 20000);
     const unsigned long popup = session.windows().at(session.windows().at(0) == view ? 1 : 0);
-    QVERIFY(user::activate(popup) && x11::requestClose(popup));
-    QCOMPARE(report(server, "focus", 3), QStringLiteral("1"));
+    QVERIFY(user::activate(popup));
+    QCOMPARE(report(server, "focus", 3), QStringLiteral("0"));
+    QVERIFY(x11::requestClose(popup));
+    QCOMPARE(report(server, "focus", 4), QStringLiteral("1"));
     for (qint64 pid : proc::renderers(session.pid()))
         ::kill(static_cast<pid_t>(pid), SIGKILL);
     QCOMPARE(report(server, "loaded", 3), QStringLiteral("1"));
-    QCOMPARE(report(server, "focus", 4), QStringLiteral("1"));
+    QCOMPARE(report(server, "focus", 5), QStringLiteral("1"));
 }
