@@ -85,6 +85,7 @@ QCefClientHandler::QCefClientHandler()
                   browser->GetMainFrame()->LoadURL(url);
           })
     , askingPermission(false)
+    , keys(new BrowserKeys())
 {
 }
 
@@ -129,6 +130,11 @@ CefRefPtr<CefDownloadHandler> QCefClientHandler::GetDownloadHandler()
 CefRefPtr<CefJSDialogHandler> QCefClientHandler::GetJSDialogHandler()
 {
     return this;
+}
+
+CefRefPtr<CefKeyboardHandler> QCefClientHandler::GetKeyboardHandler()
+{
+    return keys;
 }
 
 CefRefPtr<CefLifeSpanHandler> QCefClientHandler::GetLifeSpanHandler()

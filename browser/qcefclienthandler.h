@@ -13,6 +13,7 @@
 #include <QString>
 #include <QUrl>
 
+#include "browserkeys.h"
 #include "certificatepins.h"
 #include "include/cef_client.h"
 #include "reconnector.h"
@@ -92,6 +93,7 @@ public:
     CefRefPtr<CefDisplayHandler> GetDisplayHandler() override;
     CefRefPtr<CefDownloadHandler> GetDownloadHandler() override;
     CefRefPtr<CefJSDialogHandler> GetJSDialogHandler() override;
+    CefRefPtr<CefKeyboardHandler> GetKeyboardHandler() override;
     CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() override;
     CefRefPtr<CefLoadHandler> GetLoadHandler() override;
     CefRefPtr<CefNotificationHandler> GetNotificationHandler() override;
@@ -250,6 +252,9 @@ private:
     CertificatePins certificatePins;
     std::map<QString, std::vector<CefRefPtr<CefCallback>>> certificateQuestions;
     std::vector<QString> refusedCertificates;
+
+    // The browser's keys: reload, full screen and zoom.
+    CefRefPtr<BrowserKeys> keys;
 
     IMPLEMENT_REFCOUNTING(QCefClientHandler);
     DISALLOW_COPY_AND_ASSIGN(QCefClientHandler);

@@ -201,6 +201,15 @@ void QCefWebView::hideEvent(QHideEvent *)
 {
 }
 
+void QCefWebView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        if (CefRefPtr<CefBrowser> browser = getBrowser())
+            browser->GetHost()->SetFocus(true);
+    }
+    QWidget::changeEvent(event);
+}
+
 void QCefWebView::OnAddressChange(const QString &address)
 {
     emit urlChanged(QUrl(address, QUrl::TolerantMode));

@@ -70,6 +70,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    // The page takes the keyboard whenever the window becomes active: after
+    // the login, a dialog, a file chooser or a popup.
+    void changeEvent(QEvent *event) override;
 
     // QCefClientHandler::Listener methods, on the browser UI thread.
     void OnAddressChange(const QString &url) override;

@@ -28,6 +28,8 @@ class CefBrowser : public virtual CefBaseRefCounted {
   ///
   /// Loads the current page again. After the render process died before the
   /// page being loaded arrived, loads that page instead of the one before.
+  /// A page loaded with CefFrame::LoadString, such as an error page, loads
+  /// the address it was given under instead.
   ///
   virtual void Reload() = 0;
   /// Reloads without using cached data.
@@ -89,6 +91,27 @@ class CefBrowserHost : public virtual CefBaseRefCounted {
   /// Gives the browser the keyboard focus, or takes it away.
   ///
   virtual void SetFocus(bool focus) = 0;
+
+  ///
+  /// Returns the zoom level: 0.0 is 100%, and each step of 1.0 up or down
+  /// scales the page by 1.2 more or less. Any thread; off the Qt GUI thread
+  /// it is the level last set or zoomed to.
+  ///
+  virtual double GetZoomLevel() = 0;
+
+  ///
+  /// Sets the zoom level; 0.0 resets it to 100%. Levels beyond 25% or 500%
+  /// are held at those bounds. Any thread; applied asynchronously on the Qt
+  /// GUI thread, while GetZoomLevel answers the new level at once.
+  ///
+  virtual void SetZoomLevel(double zoomLevel) = 0;
+
+  ///
+  /// Zooms one of Chromium's preset steps (25%, 33%, 50%, 67%, 75%, 80%,
+  /// 90%, 100%, 110%, 125%, 150%, 175%, 200%, 250%, 300%, 400%, 500%) in or
+  /// out from the present zoom, or back to 100%. Any thread; asynchronous.
+  ///
+  virtual void Zoom(cef_zoom_command_t command) = 0;
 };
 
 #endif  // CEF_INCLUDE_CEF_BROWSER_H_

@@ -8,6 +8,7 @@
 #include "include/cef_display_handler.h"
 #include "include/cef_download_handler.h"
 #include "include/cef_jsdialog_handler.h"
+#include "include/cef_keyboard_handler.h"
 #include "include/cef_life_span_handler.h"
 #include "include/cef_load_handler.h"
 #include "include/cef_notification_handler.h"
@@ -24,6 +25,7 @@ class CefClient : public virtual CefBaseRefCounted {
   virtual CefRefPtr<CefDisplayHandler> GetDisplayHandler() { return nullptr; }
   virtual CefRefPtr<CefDownloadHandler> GetDownloadHandler() { return nullptr; }
   virtual CefRefPtr<CefJSDialogHandler> GetJSDialogHandler() { return nullptr; }
+  virtual CefRefPtr<CefKeyboardHandler> GetKeyboardHandler() { return nullptr; }
   virtual CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() { return nullptr; }
   virtual CefRefPtr<CefLoadHandler> GetLoadHandler() { return nullptr; }
   virtual CefRefPtr<CefNotificationHandler> GetNotificationHandler() { return nullptr; }

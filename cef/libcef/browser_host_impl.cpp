@@ -1,5 +1,10 @@
 #include "libcef/browser_host_impl.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
@@ -14,6 +19,7 @@
 #include "libcef/context.h"
 #include "libcef/engine_page.h"
 #include "libcef/frame_impl.h"
+#include "libcef/keyboard_filter.h"
 #include "libcef/net_error.h"
 #include "libcef/page_requests.h"
 #include "libcef/view_hold.h"
@@ -42,6 +48,14 @@ void ApplyState(QWebEngineSettings* target, QWebEngineSettings::WebAttribute att
     target->setAttribute(attribute, true);
   else if (state == STATE_DISABLED)
     target->setAttribute(attribute, false);
+}
+
+// Chromium's zoom steps, as factors; the engine takes 25% to 500%.
+const double kZoomSteps[] = {0.25, 1 / 3.0, 0.5, 2 / 3.0, 0.75, 0.8, 0.9, 1.0, 1.1,
+                             1.25, 1.5,     1.75, 2.0,    2.5,  3.0, 4.0, 5.0};
+
+double ZoomLevelOf(double factor) {
+  return std::log(factor) / std::log(1.2);
 }
 
 QUrl ToUrl(const QString& text) {
@@ -116,6 +130,12 @@ void CefBrowserHostImpl::ReloadNow(QWebEnginePage::WebAction action) {
     // it was going.
     if (renderer_gone_ && !interrupted_url_.isEmpty())
       page->load(interrupted_url_);
+    // A page given as a string under an address of its own, such as an
+    // error page, asks for that address again, as Chromium reloads the
+    // address it could not reach; reloading the string would show it again.
+    else if (page->requestedUrl().scheme() == QLatin1String("data") && page->url().isValid() &&
+             page->url().scheme() != QLatin1String("data"))
+      page->load(page->url());
     else
       page->triggerAction(action);
   });
@@ -146,7 +166,87 @@ void CefBrowserHostImpl::SetFocus(bool focus) {
   });
 }
 
+void CefBrowserHostImpl::SetZoomLevel(double zoomLevel) {
+  const double level = std::max(ZoomLevelOf(kZoomSteps[0]), std::min(zoomLevel, ZoomLevelOf(5.0)));
+  zoom_level_ = level;
+  CefRefPtr<CefBrowserHostImpl> self = this;
+  cef::Context::PostGuiTask([self, level] { self->SetZoomLevelNow(level); });
+}
+
+void CefBrowserHostImpl::Zoom(cef_zoom_command_t command) {
+  CefRefPtr<CefBrowserHostImpl> self = this;
+  cef::Context::PostGuiTask([self, command] {
+    // From the level the page shows now, which a navigation may have changed.
+    const double current = self->page_ ? self->page_->zoomFactor() : 1.0;
+    double factor = 1.0;
+    if (command == CEF_ZOOM_COMMAND_IN) {
+      factor = kZoomSteps[sizeof(kZoomSteps) / sizeof(kZoomSteps[0]) - 1];
+      for (double step : kZoomSteps) {
+        if (step > current + 0.001) {
+          factor = step;
+          break;
+        }
+      }
+    } else if (command == CEF_ZOOM_COMMAND_OUT) {
+      factor = kZoomSteps[0];
+      for (double step : kZoomSteps) {
+        if (step < current - 0.001)
+          factor = step;
+      }
+    }
+    self->zoom_level_ = ZoomLevelOf(factor);
+    self->SetZoomLevelNow(ZoomLevelOf(factor));
+  });
+}
+
+void CefBrowserHostImpl::SetZoomLevelNow(double level) {
+  WithView([level](QWebEngineView*, cef::EnginePage* page) { page->setZoomFactor(std::pow(1.2, level)); });
+}
+
 #undef ON_GUI_THREAD
+
+bool CefBrowserHostImpl::PreKeyEventNow(const CefKeyEvent& event) {
+  CEF_REQUIRE_GUI_THREAD();
+  struct Answer {
+    std::mutex lock;
+    std::condition_variable done;
+    bool answered = false;
+    bool handled = false;
+  };
+  if (closed_)
+    return false;
+  auto answer = std::make_shared<Answer>();
+  CefRefPtr<CefBrowserHostImpl> self = this;
+  // Past any event held back behind an error read: the key cannot wait.
+  const bool posted = cef::Context::PostUiTask([self, event, answer] {
+    bool handled = false;
+    CefRefPtr<CefKeyboardHandler> handler = self->closed_ ? nullptr : self->client_->GetKeyboardHandler();
+    if (handler) {
+      bool shortcut = false;
+      handled = handler->OnPreKeyEvent(self.get(), event, nullptr, &shortcut);
+    }
+    std::lock_guard<std::mutex> guard(answer->lock);
+    answer->answered = true;
+    answer->handled = handled;
+    answer->done.notify_one();
+  });
+  if (!posted)
+    return false;
+  // The browser UI thread never waits for the GUI thread, so this wait ends;
+  // the bound only keeps a stuck handler from holding the keyboard.
+  std::unique_lock<std::mutex> guard(answer->lock);
+  answer->done.wait_for(guard, std::chrono::seconds(1), [&] { return answer->answered; });
+  return answer->handled;
+}
+
+void CefBrowserHostImpl::KeyEventLater(const CefKeyEvent& event) {
+  CEF_REQUIRE_GUI_THREAD();
+  CefRefPtr<CefBrowserHostImpl> self = this;
+  Deliver([self, event] {
+    if (CefRefPtr<CefKeyboardHandler> handler = self->client_->GetKeyboardHandler())
+      handler->OnKeyEvent(self.get(), event, nullptr);
+  });
+}
 
 void CefBrowserHostImpl::LoadURLNow(const QString& url) {
   WithView([&](QWebEngineView* view, cef::EnginePage* page) {
@@ -194,6 +294,7 @@ cef::EnginePage* CefBrowserHostImpl::CreateView(QWidget* parent,
     host = window;
   }
 
+  cef::KeyboardFilter::Install();
   QWebEngineView* view = new QWebEngineView(host);
   view->setAttribute(Qt::WA_NativeWindow);
   view->setAttribute(Qt::WA_DontCreateNativeAncestors);

@@ -51,6 +51,9 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
   CefWindowHandle GetWindowHandle() override { return window_handle_.load(); }
   CefRefPtr<CefClient> GetClient() override { return client_; }
   void SetFocus(bool focus) override;
+  double GetZoomLevel() override { return zoom_level_.load(); }
+  void SetZoomLevel(double zoomLevel) override;
+  void Zoom(cef_zoom_command_t command) override;
 
   /// Any thread: the address of the current document, as last reported.
   QString CurrentUrl() const;
@@ -90,6 +93,15 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
   void LoadStringNow(const QString& content, const QString& url);
 
   ///
+  /// Asks CefKeyboardHandler::OnPreKeyEvent on the browser UI thread and
+  /// waits for its answer: true when the handler took the key. A handler that
+  /// has not answered within a second leaves the key to the page.
+  ///
+  bool PreKeyEventNow(const CefKeyEvent& event);
+  /// Hands a key the page did not handle to CefKeyboardHandler::OnKeyEvent.
+  void KeyEventLater(const CefKeyEvent& event);
+
+  ///
   /// Hands |callback| to the browser UI thread behind every event reported
   /// before it. Dropped once OnBeforeClose has been handed over.
   ///
@@ -120,6 +132,7 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
   void OnViewDestroyed();
   void CloseWindowNow();
   void SetFullscreen(bool on);
+  void SetZoomLevelNow(double level);
 
   const int id_;
   const bool is_popup_;
@@ -137,6 +150,8 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
   std::atomic<bool> force_close_{false};
   // OnBeforeClose has been handed over; nothing more reaches the client.
   std::atomic<bool> closed_{false};
+  // The zoom level last set; applied on the GUI thread.
+  std::atomic<double> zoom_level_{0.0};
 
   mutable std::mutex url_lock_;
   QString url_;

@@ -36,6 +36,14 @@ void BrowserWindow::closeEvent(QCloseEvent* event) {
 
 namespace cef {
 
+void BrowserWindow::changeEvent(QEvent* event) {
+  // The page has the keyboard whenever its window is active, also when the
+  // window comes back from a dialog or another window.
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && content_)
+    content_->setFocus(Qt::ActiveWindowFocusReason);
+  QWidget::changeEvent(event);
+}
+
 bool BrowserWindow::eventFilter(QObject* watched, QEvent* event) {
   // Qt decides whether to quit right after hiding the window that closes,
   // and any window still visible then, the engine's own hidden helper

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include <QApplication>
 #include <QPointer>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -34,6 +35,11 @@ void HoldViewDuringFirstLoad(QWidget* view, QWebEnginePage* page) {
     if (guarded && guarded->property(kHeldProperty).toBool()) {
       guarded->setProperty(kHeldProperty, false);
       guarded->show();
+      // The window became active while its one focusable child was off the
+      // screen, so nothing took the keyboard then; the view takes it now.
+      QWidget* focus = QApplication::focusWidget();
+      if (guarded->isActiveWindow() && (!focus || focus == guarded->window() || guarded->isAncestorOf(focus)))
+        guarded->setFocus(Qt::ActiveWindowFocusReason);
     }
   };
   *finished = QObject::connect(page, &QWebEnginePage::loadFinished, view, reveal);

@@ -14,7 +14,9 @@ namespace cef {
 /// most: the engine runs the load on the GUI thread, where the first paint
 /// of a view (OpenGL set up and drawn, slow on software OpenGL) would hold it
 /// back for as long. The window around the view shows at once. Once only for
-/// each view; a view on the screen is left alone.
+/// each view; a view on the screen is left alone. A view that comes back in
+/// an active window takes the keyboard focus unless another widget of that
+/// window holds it.
 ///
 void HoldViewDuringFirstLoad(QWidget* view, QWebEnginePage* page);
 

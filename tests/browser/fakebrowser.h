@@ -65,6 +65,9 @@ public:
     CefWindowHandle GetWindowHandle() override { return 0; }
     CefRefPtr<CefClient> GetClient() override { return nullptr; }
     void SetFocus(bool) override {}
+    double GetZoomLevel() override { return 0.0; }
+    void SetZoomLevel(double) override {}
+    void Zoom(cef_zoom_command_t) override {}
 
 private:
     ~FakeBrowser() override = default;

@@ -1,6 +1,7 @@
 // The engine layer's browsers against the real engine and a loopback server.
 #include <signal.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -33,6 +34,7 @@ private slots:
     void viewHeldOffScreenComesBack_data();
     void viewHeldOffScreenComesBack();
     void popupFromWindowOpen();
+    void reloadOfStringPageAsksItsAddress();
     void loadErrorsCarryCodeAndName_data();
     void loadErrorsCarryCodeAndName();
     void pendingErrorReadEnds_data();
@@ -193,6 +195,21 @@ void TestCefBrowser::viewHeldOffScreenComesBack()
     QTRY_VERIFY_WITH_TIMEOUT(x11::isViewable(b.browser->GetHost()->GetWindowHandle()), 10000);
     if (!title.isEmpty())
         QTRY_VERIFY_WITH_TIMEOUT(b.client->events("title").contains(QStringLiteral("title %1 %2").arg(b.browser->GetIdentifier()).arg(title)), 20000);
+    QVERIFY(b.close());
+}
+
+// Symptom guarded against: F5 on the error page showed the error page again
+// and ended the retries, as if the user had gone elsewhere.
+void TestCefBrowser::reloadOfStringPageAsksItsAddress()
+{
+    Browser b = create(QStringLiteral("about:blank"));
+    QVERIFY(b.browser);
+    QVERIFY(QTest::qWaitFor([&] { return !b.browser->IsLoading(); }, 20000));
+    b.browser->GetMainFrame()->LoadString("<title>Failed</title>", url("/title?t=Answered"));
+    const QString prefix = QStringLiteral("title %1 ").arg(b.browser->GetIdentifier());
+    QTRY_VERIFY_WITH_TIMEOUT(b.client->events("title").contains(prefix + "Failed"), 20000);
+    b.browser->Reload();
+    QTRY_VERIFY_WITH_TIMEOUT(b.client->events("title").contains(prefix + "Answered"), 20000);
     QVERIFY(b.close());
 }
 
@@ -557,6 +574,8 @@ const char fullscreenPage[] =
     "  var e = document.fullscreenElement;"
     "  document.title = 'fullscreen ' + (++n) + ' ' + (e ? e.id : 'none'); };"
     "document.onkeydown = function (e) { document.title = 'key ' + (++n) + ' ' + e.key; };"
+    "var r = devicePixelRatio;"
+    "onresize = function () { if (r != devicePixelRatio) document.title = 'ratio ' + (r = devicePixelRatio); };"
     "</script></body></html>";
 
 } // namespace
@@ -628,6 +647,23 @@ void TestCefBrowser::fullscreenAndBack()
     QVERIFY(user::key(QStringLiteral("Escape")));
     QTRY_VERIFY(titled("key 3 Escape"));
     QCOMPARE(x11::screenGeometry(window), before);
+
+    // Zoom: level 0 is 100%, each 1.0 a factor of 1.2, held within 25% to
+    // 500%; Ctrl with the wheel steps through Chromium's presets.
+    CefRefPtr<CefBrowserHost> zoomed = browser->GetHost();
+    zoomed->SetZoomLevel(1.0);
+    QCOMPARE(zoomed->GetZoomLevel(), 1.0);
+    QTRY_VERIFY(titled("ratio 1.2000000476837158"));
+    zoomed->SetZoomLevel(100.0);
+    QTRY_VERIFY(titled("ratio 5"));
+    QWidget *view = QWidget::find(static_cast<WId>(host.browserWindow));
+    QWheelEvent notch(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::ControlModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->focusProxy(), &notch);
+    QTRY_VERIFY(titled("ratio 4"));
+    QCOMPARE(zoomed->GetZoomLevel(), std::log(4.0) / std::log(1.2));
+    zoomed->Zoom(CEF_ZOOM_COMMAND_RESET);
+    QTRY_VERIFY(titled("ratio 1"));
     browser->GetHost()->CloseBrowser(true);
     QTRY_COMPARE_WITH_TIMEOUT(client->events("before-close").size(), 1, 20000);
 }

@@ -56,6 +56,8 @@ private slots:
     void alarmsReachTheOperator();
     // A platform on the LAN behind https (tst_program_https.cpp).
     void lanPlatformBehindHttps();
+    // The keyboard: focus, reload, full screen and zoom (tst_program_keys.cpp).
+    void keysReachPageAndWindow();
 
 private:
     // The platform's address with its last field replaced: another loopback

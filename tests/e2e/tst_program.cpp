@@ -365,6 +365,7 @@ void TestProgram::reconnectsWhenThePlatformComesBack()
     };
     QTRY_VERIFY_WITH_TIMEOUT(!targets("/rendered").isEmpty(), 60000);
     session.mark(QStringLiteral("platform's page shown"));
+    QTRY_COMPARE(devTools.evaluate(QString(), QStringLiteral("document.hasFocus()")), QStringLiteral("true"));
     // The retry sent what the login sent, nothing more.
     QCOMPARE(targets("/"), QList<QByteArray>{"/?user=operator:pass=" + QUrl::toPercentEncoding(password)});
     QVERIFY(closeView(session));

@@ -244,4 +244,68 @@ typedef enum {
   CERT_STATUS_WEAK_KEY = 1 << 11,
 } cef_cert_status_t;
 
+///
+/// Keyboard event types. Presses are reported as KEYEVENT_RAWKEYDOWN.
+///
+typedef enum {
+  KEYEVENT_RAWKEYDOWN = 0,
+  KEYEVENT_KEYDOWN,
+  KEYEVENT_KEYUP,
+  KEYEVENT_CHAR
+} cef_key_event_type_t;
+
+///
+/// Modifier flags of input events.
+///
+typedef enum {
+  EVENTFLAG_NONE = 0,
+  EVENTFLAG_CAPS_LOCK_ON = 1 << 0,
+  EVENTFLAG_SHIFT_DOWN = 1 << 1,
+  EVENTFLAG_CONTROL_DOWN = 1 << 2,
+  EVENTFLAG_ALT_DOWN = 1 << 3,
+  EVENTFLAG_LEFT_MOUSE_BUTTON = 1 << 4,
+  EVENTFLAG_MIDDLE_MOUSE_BUTTON = 1 << 5,
+  EVENTFLAG_RIGHT_MOUSE_BUTTON = 1 << 6,
+  EVENTFLAG_COMMAND_DOWN = 1 << 7,
+  EVENTFLAG_NUM_LOCK_ON = 1 << 8,
+  EVENTFLAG_IS_KEY_PAD = 1 << 9,
+  EVENTFLAG_IS_LEFT = 1 << 10,
+  EVENTFLAG_IS_RIGHT = 1 << 11,
+  EVENTFLAG_ALTGR_DOWN = 1 << 12,
+  EVENTFLAG_IS_REPEAT = 1 << 13,
+} cef_event_flags_t;
+
+///
+/// A keyboard event. |windows_key_code| is the Windows virtual key code
+/// (VK_F5 is 0x74, VK_OEM_PLUS 0xBB, the digits and letters their ASCII
+/// capitals); |native_key_code| the X11 key code; |character| the text the
+/// key typed, if any.
+///
+typedef struct _cef_key_event_t {
+  size_t size;
+  cef_key_event_type_t type;
+  uint32_t modifiers;
+  int windows_key_code;
+  int native_key_code;
+  int is_system_key;
+  char16_t character;
+  char16_t unmodified_character;
+  int focus_on_editable_field;
+} cef_key_event_t;
+
+///
+/// The native event behind an input event. Qt does not hand out the X11
+/// event, so it is always null here.
+///
+typedef void* cef_event_handle_t;
+
+///
+/// Zoom commands: one of Chromium's preset steps out or in, or back to 100%.
+///
+typedef enum {
+  CEF_ZOOM_COMMAND_OUT,
+  CEF_ZOOM_COMMAND_RESET,
+  CEF_ZOOM_COMMAND_IN,
+} cef_zoom_command_t;
+
 #endif  // CEF_INCLUDE_INTERNAL_CEF_TYPES_H_

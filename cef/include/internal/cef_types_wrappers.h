@@ -91,5 +91,7 @@ class CefMainArgs : public cef_main_args_t {
 
 typedef cef_thread_id_t CefThreadId;
 typedef cef_transition_type_t TransitionType;
+typedef cef_key_event_t CefKeyEvent;
+typedef cef_event_handle_t CefEventHandle;
 
 #endif  // CEF_INCLUDE_INTERNAL_CEF_TYPES_WRAPPERS_H_
