@@ -52,6 +52,10 @@ private slots:
     void microphoneAskedOfUserForPlatformOnly();
     void highDensityScreen();
 
+    // Downloads a page cannot lose or misuse (tst_program_downloads.cpp).
+    void popupDownloadLandsAfterPopupCloses();
+    void dotFileDownloadCannotPlantStartUpFile();
+
 private:
     // The platform's address with its last field replaced: another loopback
     // host of this test's own.

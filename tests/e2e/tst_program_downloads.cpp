@@ -1,0 +1,103 @@
+// Downloads that a page cannot turn against the user, on the real program:
+// nothing lost with the window that started it, nothing planted.
+#include "programtest.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+
+#include "x11util.h"
+
+namespace {
+
+QByteArray randomBytes(int size)
+{
+    QByteArray bytes(size, 0);
+    QRandomGenerator(17).fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+    return bytes;
+}
+
+// A page that downloads |path| as |name| as soon as it loads.
+QByteArray downloadingPage(const QByteArray &path, const QByteArray &name)
+{
+    return "<html><body><a id=a href='" + path + "' download='" + name
+        + "'>file</a><script>document.getElementById('a').click();</script></body></html>";
+}
+
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+// Was: the download was dropped with its popup and never took its name.
+void TestProgram::popupDownloadLandsAfterPopupCloses()
+{
+    PlatformServer::Route opener;
+    opener.body = "<html><body><script>window.open('/export-popup', 'export', 'width=320,height=240');"
+                  "</script></body></html>";
+    server.server()->setRoute("/", opener);
+    PlatformServer::Route popup;
+    popup.body = downloadingPage("/export", "export.bin");
+    server.server()->setRoute("/export-popup", popup);
+    PlatformServer::Route file;
+    file.contentType = "application/octet-stream";
+    file.body = randomBytes(4 * 1024 * 1024);
+    file.holdAfter = 1024 * 1024;
+    server.server()->setRoute("/export", file);
+
+    ClientSession session;
+    QVERIFY(openPage(session));
+    const unsigned long view = session.waitForViewWindow();
+    const QString downloads = QDir(session.homeDir()).filePath(QStringLiteral("Downloads"));
+    // The engine writes the file: the download runs.
+    const auto running = [&] {
+        for (const QString &hidden : entries(downloads)) {
+            for (const QString &name : entries(QDir(downloads).filePath(hidden))) {
+                if (!name.endsWith(QLatin1String(".lock")))
+                    return true;
+            }
+        }
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(running(), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(session.windows().size(), 2, 10000);
+    const unsigned long popupWindow = session.windows().constFirst() == view ? session.windows().constLast()
+                                                                              : session.windows().constFirst();
+    QVERIFY(x11::requestClose(popupWindow));
+    QTRY_COMPARE_WITH_TIMEOUT(session.windows(), QList<unsigned long>{view}, 20000);
+    session.mark(QStringLiteral("popup closed"));
+
+    server.server()->releaseHeld();
+    QTRY_COMPARE_WITH_TIMEOUT(entries(downloads), QStringList{QStringLiteral("export.bin")}, 30000);
+    QFile saved(QDir(downloads).filePath(QStringLiteral("export.bin")));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QVERIFY(saved.readAll() == file.body);
+    QVERIFY(closeView(session));
+}
+
+// Was: with the home directory as download directory, a page planted a shell
+// start-up file.
+void TestProgram::dotFileDownloadCannotPlantStartUpFile()
+{
+    PlatformServer::Route page;
+    page.body = downloadingPage("/profile", ".bash_profile");
+    server.server()->setRoute("/", page);
+    PlatformServer::Route file;
+    file.contentType = "application/octet-stream";
+    file.body = "echo planted\n";
+    server.server()->setRoute("/profile", file);
+
+    ClientSession session;
+    const QDir home(session.homeDir());
+    QVERIFY(home.mkpath(QStringLiteral(".config")));
+    QFile dirs(home.filePath(QStringLiteral(".config/user-dirs.dirs")));
+    QVERIFY(dirs.open(QIODevice::WriteOnly) && dirs.write("XDG_DOWNLOAD_DIR=\"$HOME/\"\n") > 0);
+    dirs.close();
+    QVERIFY(openPage(session));
+    QTRY_VERIFY_WITH_TIMEOUT(home.exists(QStringLiteral("bash_profile")), 30000);
+    QVERIFY(!home.exists(QStringLiteral(".bash_profile")));
+    QFile saved(home.filePath(QStringLiteral("bash_profile")));
+    QVERIFY(saved.open(QIODevice::ReadOnly) && saved.readAll() == file.body);
+    QVERIFY(closeView(session));
+}
