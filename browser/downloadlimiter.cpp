@@ -11,10 +11,13 @@ DownloadLimiter::Verdict DownloadLimiter::onDownload(int browserId, const QStrin
         window = Window();
         window.origin = pageOrigin;
     }
-    while (!window.recent.empty() && now - window.recent.front() > burstSpan)
-        window.recent.pop_front();
-    window.recent.push_back(now);
-    ++window.count;
+    if (platform) {
+        while (!window.recent.empty() && now - window.recent.front() > burstSpan)
+            window.recent.pop_front();
+        window.recent.push_back(now);
+    } else {
+        ++window.count;
+    }
     switch (window.decision) {
     case Decision::Allowed:
         return Verdict::Allow;

@@ -12,7 +12,8 @@
 // download, so the rule goes by origin and by count:
 //  - the platform's page, downloading the platform's files, is questioned
 //    only for a burst: more than three downloads within ten seconds;
-//  - any other page may start one download; the second asks.
+//  - any other file, or any file of any other page: the first is free, the
+//    second asks.
 // The user's answer holds for that window until its page goes to another
 // origin; for the platform it holds until its downloads pause for ten
 // seconds. A page's own reloads never start the count again. While a
@@ -50,7 +51,8 @@ private:
     struct Window
     {
         QString origin;
-        int count = 0;
+        int count = 0; // downloads that are not the platform's
+        // When the platform's recent downloads started.
         std::deque<Clock::time_point> recent;
         Decision decision = Decision::None;
         int waiting = 0;

@@ -55,6 +55,7 @@ private slots:
     // Downloads a page cannot lose or misuse (tst_program_downloads.cpp).
     void popupDownloadLandsAfterPopupCloses();
     void dotFileDownloadCannotPlantStartUpFile();
+    void repeatedDownloadsAskedAndRefused();
 
 private:
     // The platform's address with its last field replaced: another loopback

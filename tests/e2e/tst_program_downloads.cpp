@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QRandomGenerator>
 
+#include "useractions.h"
 #include "x11util.h"
 
 namespace {
@@ -100,4 +101,29 @@ void TestProgram::dotFileDownloadCannotPlantStartUpFile()
     QFile saved(home.filePath(QStringLiteral("bash_profile")));
     QVERIFY(saved.open(QIODevice::ReadOnly) && saved.readAll() == file.body);
     QVERIFY(closeView(session));
+}
+
+// Was: a page looping a.click() downloaded without end and unasked.
+void TestProgram::repeatedDownloadsAskedAndRefused()
+{
+    PlatformServer::Route page;
+    page.body = "<html><body><script>const a = document.createElement('a');"
+                "a.href = URL.createObjectURL(new Blob(['x'.repeat(100000)])); a.download = 'blob.bin';"
+                "for (let i = 0; i < 6; i++) a.click();</script></body></html>";
+    server.server()->setRoute("/", page);
+    ClientSession session;
+    QVERIFY(openPage(session));
+    // The platform's page may start three at once; the fourth asks, and the
+    // user refuses (the default).
+    const QString title = QStringLiteral("http://") + address;
+    unsigned long question = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(!x11::findWindows(title).isEmpty()
+                                 && x11::isViewable(question = x11::findWindows(title).constFirst()),
+                             30000);
+    QVERIFY(user::activate(question) && user::key(QStringLiteral("Escape")));
+    const QString downloads = QDir(session.homeDir()).filePath(QStringLiteral("Downloads"));
+    const QStringList three = {"blob (1).bin", "blob (2).bin", "blob.bin"};
+    QTRY_COMPARE_WITH_TIMEOUT(entries(downloads), three, 30000);
+    QVERIFY(closeView(session));
+    QCOMPARE(entries(downloads), three);
 }
