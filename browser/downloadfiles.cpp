@@ -210,8 +210,9 @@ void discardDownload(const QString &temporaryPath)
 
 void sweepDownloadLeftovers(const QString &directory)
 {
-    const QFileInfoList leftovers = QDir(directory).entryInfoList(
-        {QLatin1String(hiddenDirPrefix) + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden | QDir::NoSymLinks | QDir::NoDotAndDotDot);
+    const QStringList pattern{QLatin1String(hiddenDirPrefix) + QLatin1Char('*')};
+    const QFileInfoList leftovers
+        = QDir(directory).entryInfoList(pattern, QDir::Dirs | QDir::Hidden | QDir::NoSymLinks | QDir::NoDotAndDotDot);
     for (const QFileInfo &leftover : leftovers) {
         const QString marker = QDir(leftover.filePath()).filePath(QLatin1String(markerName));
         const QFileInfo markerInfo(marker);

@@ -435,7 +435,8 @@ void TestQCefClientHandler::failedPublishKeepsCompleteDownload()
     QTemporaryDir running(QStringLiteral("/dev/shm/tst-XXXXXX"));
     QTemporaryDir target;
     struct stat a, b;
-    if (!running.isValid() || stat("/dev/shm", &a) != 0 || stat(qPrintable(target.path()), &b) != 0 || a.st_dev == b.st_dev)
+    if (!running.isValid() || stat("/dev/shm", &a) != 0 || stat(qPrintable(target.path()), &b) != 0
+        || a.st_dev == b.st_dev)
         QSKIP("needs /dev/shm on a file system of its own");
     const QByteArray data(3 * 1024 * 1024 + 5, 'x');
     for (const QString &directory : {target.path(), target.path() + QStringLiteral("/missing")}) {
