@@ -94,8 +94,6 @@ private slots:
     void downloadSavedUnderFreeName_data();
     void downloadSavedUnderFreeName();
     void concurrentDownloadsNeverOverwrite();
-    void downloadNameCannotPlantOrSpoof_data();
-    void downloadNameCannotPlantOrSpoof();
     void failedPublishKeepsCompleteDownload();
     void crashLeftoversSweptOnlyOwnAndDead();
     void repeatedDownloadsAsked_data();
@@ -342,8 +340,16 @@ void TestQCefClientHandler::downloadSavedUnderFreeName_data()
     // A name from the server never leads out of the download directory.
     QTest::newRow("directories") << "../../etc/passwd" << QStringList() << "passwd";
     QTest::newRow("backslashes") << "..\\..\\boot.ini" << QStringList() << "boot.ini";
-    QTest::newRow("dots only") << ".." << QStringList() << "download";
+    QTest::newRow("dots only") << "..." << QStringList() << "download";
     QTest::newRow("control characters") << "a\nb\x01.txt" << QStringList() << "a_b_.txt";
+    // Was: kept, a shell start-up file when the download directory is home.
+    QTest::newRow("leading dot") << ".bash_profile" << QStringList() << "bash_profile";
+    QTest::newRow("dots and blanks around") << " . .xsessionrc. " << QStringList() << "xsessionrc";
+    // Was: kept, "report\u202Efdp.sh" read as "reportsh.pdf".
+    QTest::newRow("bidi override") << QString::fromUtf8("report\u202Efdp.sh") << QStringList() << "report_fdp.sh";
+    QTest::newRow("zero width, line separators")
+        << QString::fromUtf8("a\u200Bb\u2028c\u2029.") << QStringList() << "a_b_c_";
+    QTest::newRow("format character beyond the BMP") << QString::fromUcs4(U"a\U000E0041.txt") << QStringList() << "a_.txt";
     QTest::newRow("too long, by whole characters")
         << QString(300, QChar(0x89c6)) + ".mp4" << QStringList() << QString(65, QChar(0x89c6)) + ".mp4";
 }
@@ -403,29 +409,6 @@ void TestQCefClientHandler::concurrentDownloadsNeverOverwrite()
     }
     QCOMPARE(entries(dir.path()).size(), 200);
     QCOMPARE(contents.size(), 200);
-}
-
-void TestQCefClientHandler::downloadNameCannotPlantOrSpoof_data()
-{
-    QTest::addColumn<QString>("suggested");
-    QTest::addColumn<QString>("saved");
-    // Was: kept as it came, a shell start-up file when the download
-    // directory is the home directory.
-    QTest::newRow("leading dot") << ".bash_profile" << "bash_profile";
-    QTest::newRow("dots and blanks around") << " . .xsessionrc. " << "xsessionrc";
-    QTest::newRow("trailing dots") << "report.pdf.." << "report.pdf";
-    QTest::newRow("dots only") << "..." << "download";
-    // Was: read as "reportsh.pdf".
-    QTest::newRow("bidi override") << QString::fromUtf8("report\u202Efdp.sh") << "report_fdp.sh";
-    QTest::newRow("zero width, line separator") << QString::fromUtf8("a\u200Bb\u2028c\u2029") << "a_b_c_";
-    QTest::newRow("format character beyond the BMP") << QString::fromUcs4(U"a\U000E0041.txt") << "a_.txt";
-}
-
-void TestQCefClientHandler::downloadNameCannotPlantOrSpoof()
-{
-    QFETCH(QString, suggested);
-    QFETCH(QString, saved);
-    QCOMPARE(downloadFileName(suggested), saved);
 }
 
 // Was: a rename the file system refused (here: across file systems) threw

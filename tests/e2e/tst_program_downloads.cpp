@@ -3,19 +3,12 @@
 #include "programtest.h"
 
 #include <QDir>
-#include <QRandomGenerator>
+#include <QDirIterator>
 
 #include "useractions.h"
 #include "x11util.h"
 
 namespace {
-
-QByteArray randomBytes(int size)
-{
-    QByteArray bytes(size, 0);
-    QRandomGenerator(17).fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
-    return bytes;
-}
 
 // A page that downloads |path| as |name| as soon as it loads.
 QByteArray downloadingPage(const QByteArray &path, const QByteArray &name)
@@ -43,7 +36,8 @@ void TestProgram::popupDownloadLandsAfterPopupCloses()
     server.server()->setRoute("/export-popup", popup);
     PlatformServer::Route file;
     file.contentType = "application/octet-stream";
-    file.body = randomBytes(4 * 1024 * 1024);
+    for (int i = 0; i < 4 * 1024 * 1024 / 8; ++i)
+        file.body += QByteArray::number(i, 16).rightJustified(8, '.');
     file.holdAfter = 1024 * 1024;
     server.server()->setRoute("/export", file);
 
@@ -53,11 +47,10 @@ void TestProgram::popupDownloadLandsAfterPopupCloses()
     const QString downloads = QDir(session.homeDir()).filePath(QStringLiteral("Downloads"));
     // The engine writes the file: the download runs.
     const auto running = [&] {
-        for (const QString &hidden : entries(downloads)) {
-            for (const QString &name : entries(QDir(downloads).filePath(hidden))) {
-                if (!name.endsWith(QLatin1String(".lock")))
-                    return true;
-            }
+        QDirIterator files(downloads, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            if (!files.next().endsWith(QLatin1String(".lock")))
+                return true;
         }
         return false;
     };
