@@ -296,9 +296,6 @@ void TestProgram::highDensityScreen()
     QProcess denseWindowManager;
     const auto restore = qScopeGuard([&] {
         qputenv("DISPLAY", ownDisplay);
-        // The harness's connection moves back while this screen lives:
-        // closing it on a dead server would end the test program.
-        (void)x11::screenScale();
         denseWindowManager.kill();
         denseWindowManager.waitForFinished();
         xvfb.kill();
