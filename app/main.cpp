@@ -1,8 +1,11 @@
 #include <cstdio>
 
 #include <QApplication>
+#include <QStandardPaths>
+#include <QThreadPool>
 
 #include "cachedirlock.h"
+#include "downloadfiles.h"
 #include "filenameencoding.h"
 #include "include/cef_app.h"
 #include "initcef.h"
@@ -38,6 +41,11 @@ int main(int argc, char *argv[])
     if (cacheLock.isOwner())
         removeDir(cacheDir);
     const bool ownCache = cacheLock.isOwner() && createMarkedDir(cacheDir);
+
+    // What downloads of a copy that crashed or was killed left behind goes,
+    // off the GUI thread: the download directory may be slow to list.
+    QThreadPool::globalInstance()->start(
+        [] { sweepDownloadLeftovers(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)); });
 
     const int exitCode = initCef(argc, argv, ownCache ? cacheDir : QString());
     if (exitCode >= 0)

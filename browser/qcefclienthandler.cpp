@@ -11,6 +11,7 @@
 
 #include "certificatequestion.h"
 #include "downloadfiles.h"
+#include "downloadquestion.h"
 #include "include/wrapper/cef_closure_task.h"
 #include "include/wrapper/cef_helpers.h"
 #include "pagedialogs.h"
@@ -26,6 +27,20 @@ QString originOf(const QUrl &url)
     const QString scheme = url.scheme().toLower();
     const int port = url.port(scheme == QLatin1String("https") ? 443 : scheme == QLatin1String("http") ? 80 : -1);
     return scheme + QLatin1String("://") + url.host().toLower() + QLatin1Char(':') + QString::number(port);
+}
+
+// Scheme, host and port as a user reads them, without the rest of the
+// address, which may carry credentials.
+QString shownOrigin(const QUrl &url)
+{
+    return url.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toString();
+}
+
+// A blob's address names the origin that made it.
+QUrl originUrlOf(const QString &address)
+{
+    const QUrl url(address);
+    return url.scheme() == QLatin1String("blob") ? QUrl(url.path()) : url;
 }
 
 // Hands |task| to the GUI thread; dropped when the application is gone.
@@ -211,19 +226,42 @@ void QCefClientHandler::OnBeforeDownload(CefRefPtr<CefBrowser> browser,
                                          CefRefPtr<CefBeforeDownloadCallback> callback)
 {
     CEF_REQUIRE_UI_THREAD();
-    (void)browser;
+    CefRefPtr<CefFrame> mainFrame = browser->GetMainFrame();
+    const QUrl page = originUrlOf(mainFrame ? mainFrame->GetURL().ToQString() : QString());
+    const QUrl file = originUrlOf(downloadItem->GetURL().ToQString());
+    bool platform;
+    {
+        std::lock_guard<std::mutex> guard(platformOriginLock);
+        platform = !platformOrigin.isEmpty() && originOf(page) == platformOrigin && originOf(file) == platformOrigin;
+    }
+    const int browserId = browser->GetIdentifier();
+    const DownloadLimiter::Verdict verdict
+        = downloadLimiter.onDownload(browserId, originOf(page), platform, DownloadLimiter::Clock::now());
+    // Unanswered, the callback cancels the download.
+    if (verdict == DownloadLimiter::Verdict::Refuse)
+        return;
     Download download;
     download.directory = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     download.name = downloadFileName(suggestedName.ToQString());
     download.temporaryPath = reserveDownload(download.directory, download.name);
     if (download.temporaryPath.isEmpty()) {
-        // The callback goes unanswered, which cancels the download.
         notify(QString::fromUtf8("无法下载 %1：%2 不可写。")
                    .arg(download.name, QDir::toNativeSeparators(download.directory)));
         return;
     }
+    download.browserId = browserId;
+    download.held = verdict != DownloadLimiter::Verdict::Allow;
     downloads[downloadItem->GetId()] = download;
     callback->Continue(CefString(download.temporaryPath), false);
+    if (verdict != DownloadLimiter::Verdict::Ask)
+        return;
+    CefRefPtr<QCefClientHandler> self = this;
+    const QString origin = shownOrigin(page.host().isEmpty() ? file : page);
+    onGuiThread([self, browser, browserId, origin] {
+        askMultipleDownloads(browserWindow(browser), origin, [self, browserId](bool allowed) {
+            CefPostTask(TID_UI, [self, browserId, allowed] { self->answerDownloads(browserId, allowed); });
+        });
+    });
 }
 
 void QCefClientHandler::OnDownloadUpdated(CefRefPtr<CefBrowser> browser,
@@ -233,23 +271,71 @@ void QCefClientHandler::OnDownloadUpdated(CefRefPtr<CefBrowser> browser,
     CEF_REQUIRE_UI_THREAD();
     (void)browser;
     const auto it = downloads.find(downloadItem->GetId());
-    if (it == downloads.end() || downloadItem->IsInProgress())
+    if (it == downloads.end())
         return;
+    if (downloadItem->IsInProgress()) {
+        if (it->second.refused)
+            callback->Cancel();
+        else
+            it->second.control = callback;
+        return;
+    }
+    if (downloadItem->IsComplete() && it->second.held) {
+        // Saved, or thrown away, once the user has answered.
+        it->second.complete = true;
+        it->second.control = nullptr;
+        return;
+    }
     const Download download = it->second;
     downloads.erase(it);
-    if (downloadItem->IsComplete()) {
-        const QString saved = publishDownload(download.temporaryPath, download.directory, download.name);
-        if (!saved.isEmpty()) {
-            notify(QString::fromUtf8("已下载到 %1").arg(QDir::toNativeSeparators(saved)));
-            return;
-        }
-    } else {
-        // An interrupted download is given up rather than left half done.
-        if (downloadItem->IsInterrupted())
-            callback->Cancel();
-        discardDownload(download.temporaryPath);
+    if (downloadItem->IsComplete() && !download.refused) {
+        saveDownload(download);
+        return;
     }
-    notify(QString::fromUtf8("下载失败：%1").arg(download.name));
+    // An interrupted download is given up rather than left half done.
+    if (downloadItem->IsInterrupted())
+        callback->Cancel();
+    discardDownload(download.temporaryPath);
+    if (!download.refused)
+        notify(QString::fromUtf8("下载失败：%1").arg(download.name));
+}
+
+void QCefClientHandler::saveDownload(const Download &download)
+{
+    const QString saved = publishDownload(download.temporaryPath, download.directory, download.name);
+    if (saved.isEmpty())
+        notify(QString::fromUtf8("下载失败：%1").arg(download.name));
+    else if (saved == download.temporaryPath)
+        notify(QString::fromUtf8("无法存入 %1，文件留在 %2")
+                   .arg(QDir::toNativeSeparators(download.directory), QDir::toNativeSeparators(saved)));
+    else
+        notify(QString::fromUtf8("已下载到 %1").arg(QDir::toNativeSeparators(saved)));
+}
+
+void QCefClientHandler::answerDownloads(int browserId, bool allowed)
+{
+    CEF_REQUIRE_UI_THREAD();
+    downloadLimiter.answer(browserId, allowed);
+    for (auto it = downloads.begin(); it != downloads.end();) {
+        Download &download = it->second;
+        if (download.browserId != browserId || !download.held) {
+            ++it;
+            continue;
+        }
+        download.held = false;
+        download.refused = !allowed;
+        if (download.complete) {
+            if (allowed)
+                saveDownload(download);
+            else
+                discardDownload(download.temporaryPath);
+            it = downloads.erase(it);
+            continue;
+        }
+        if (download.refused && download.control)
+            download.control->Cancel();
+        ++it;
+    }
 }
 
 bool QCefClientHandler::OnJSDialog(CefRefPtr<CefBrowser> browser,
@@ -458,6 +544,7 @@ void QCefClientHandler::OnBeforeClose(CefRefPtr<CefBrowser> browser)
 {
     CEF_REQUIRE_UI_THREAD();
     recoveries.erase(browser->GetIdentifier());
+    downloadLimiter.forget(browser->GetIdentifier());
     if (browser->GetIdentifier() == mainBrowserId) {
         reconnector.stop();
         CefRefPtr<CefBrowser> released;

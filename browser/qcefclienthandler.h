@@ -15,6 +15,7 @@
 
 #include "browserkeys.h"
 #include "certificatepins.h"
+#include "downloadlimiter.h"
 #include "include/cef_client.h"
 #include "reconnector.h"
 
@@ -107,7 +108,11 @@ public:
 
     // CefDownloadHandler methods.
     // Saves to the user's download directory under the name the server
-    // gives, made unique; the user is told where the file went.
+    // gives, made unique; the user is told where the file went. A page that
+    // downloads more than it may (DownloadLimiter) is asked about first: its
+    // download runs meanwhile but takes its name only once the user allows,
+    // and is cancelled when the user refuses. A download goes on, and is
+    // saved, after the window that started it has closed.
     void OnBeforeDownload(CefRefPtr<CefBrowser> browser,
                           CefRefPtr<CefDownloadItem> downloadItem,
                           const CefString &suggestedName,
@@ -196,6 +201,12 @@ private:
         QString temporaryPath;
         QString directory;
         QString name;
+        int browserId = 0;
+        // Waiting for the user's answer about the page's downloads.
+        bool held = false;
+        bool complete = false;
+        bool refused = false;
+        CefRefPtr<CefDownloadItemCallback> control;
     };
     struct PermissionRequest
     {
@@ -206,6 +217,10 @@ private:
     };
 
     void notify(const QString &text);
+    // Browser UI thread: saves a complete download and tells the user where.
+    void saveDownload(const Download &download);
+    // Browser UI thread: the user's answer about the downloads of |browserId|.
+    void answerDownloads(int browserId, bool allowed);
     // Browser UI thread: answers at once for any origin but the platform's,
     // otherwise hands the question to the GUI thread.
     void requestPermission(CefRefPtr<CefBrowser> browser, const QString &origin, unsigned devices,
@@ -238,6 +253,7 @@ private:
     // Recent recoveries of each open browser, by identifier.
     std::map<int, std::deque<std::chrono::steady_clock::time_point>> recoveries;
     std::map<uint32_t, Download> downloads;
+    DownloadLimiter downloadLimiter;
     // Written on the GUI thread, read on the browser UI thread.
     QString platformOrigin;
     std::mutex platformOriginLock;

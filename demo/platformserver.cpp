@@ -268,6 +268,23 @@ bool PlatformServer::pause(int ms)
     return !m_wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stopping; });
 }
 
+void PlatformServer::releaseHeld()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_released;
+    }
+    m_wake.notify_all();
+}
+
+bool PlatformServer::waitForRelease(quint64 released)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_wake.wait_for(lock, std::chrono::milliseconds(HangLimitMs),
+                           [&] { return m_stopping || m_released > released; })
+        && !m_stopping;
+}
+
 QString PlatformServer::errorString() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -404,6 +421,21 @@ void PlatformServer::answer(const httplib::Request &in, httplib::Response &out)
             // Returning false after the cut makes the library drop the connection.
             const auto provide = [body, cut](size_t offset, size_t, httplib::DataSink &sink) {
                 return qint64(offset) < cut && sink.write(body.constData() + offset, size_t(cut) - offset);
+            };
+            out.set_content_provider(size_t(body.size()), type, provide);
+        } else if (route.holdAfter >= 0) {
+            const QByteArray body = route.body;
+            const qint64 hold = qMin<qint64>(route.holdAfter, body.size());
+            quint64 released;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                released = m_released;
+            }
+            const auto provide = [this, body, hold, released](size_t offset, size_t, httplib::DataSink &sink) {
+                if (qint64(offset) == hold && !waitForRelease(released))
+                    return false;
+                const qint64 end = qint64(offset) < hold ? hold : body.size();
+                return sink.write(body.constData() + offset, size_t(end - qint64(offset)));
             };
             out.set_content_provider(size_t(body.size()), type, provide);
         } else if (!route.body.isEmpty()) {

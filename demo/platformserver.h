@@ -68,6 +68,10 @@ public:
         // When set, the answer is "302 Found" to this base followed by the
         // request's target, as a platform sends http on to https.
         QByteArray redirectTo = {};
+        // From 0 on, the answer sends this many bytes of the body and the
+        // rest only after releaseHeld(), so that a test can act while a
+        // download runs. A server that stops drops the connection.
+        qint64 holdAfter = -1;
     };
 
     // Bodies beyond this are refused with 413.
@@ -107,6 +111,9 @@ public:
     // "https://ADDR:PORT", without ":PORT" when it is 443.
     QString baseUrl() const;
 
+    // Lets every answer held back so far (Route::holdAfter) go on.
+    void releaseHeld();
+
     QList<Request> requests() const;
     void clearRequests();
 
@@ -126,6 +133,9 @@ private:
     void answer(const httplib::Request &request, httplib::Response &response);
     // Waits |ms|, or less when the server stops; says whether it still serves.
     bool pause(int ms);
+    // Waits until releaseHeld() has been called more than |released| times;
+    // false when the server stops or HangLimitMs pass first.
+    bool waitForRelease(quint64 released);
 
     std::unique_ptr<httplib::Server> m_http;
     const bool m_tls;
@@ -137,6 +147,7 @@ private:
     mutable std::mutex m_mutex; // Guards everything below.
     std::condition_variable m_wake; // Wakes pause() when the server stops.
     bool m_stopping = false;
+    quint64 m_released = 0;
     QList<Request> m_requests;
     QHash<QByteArray, Route> m_routes;
     QHash<QByteArray, QString> m_files;

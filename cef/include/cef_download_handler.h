@@ -53,8 +53,11 @@ class CefDownloadHandler : public virtual CefBaseRefCounted {
 
   ///
   /// Called when the state or the progress of a download changed, last with
-  /// the download complete, cancelled or interrupted. Nothing is reported
-  /// after the browser has closed: the download then goes on silently.
+  /// the download complete, cancelled or interrupted. A download accepted in
+  /// OnBeforeDownload belongs to the client, not to |browser|: it goes on
+  /// when |browser| closes and is still reported here, after OnBeforeClose,
+  /// until it ends. This is the only callback a client gets for a browser
+  /// after OnBeforeClose; |browser| then takes no more commands.
   ///
   virtual void OnDownloadUpdated(CefRefPtr<CefBrowser> browser,
                                  CefRefPtr<CefDownloadItem> download_item,

@@ -271,6 +271,14 @@ void CefBrowserHostImpl::Deliver(std::function<void()> callback) {
   cef::Context::PostUiTask(std::move(callback));
 }
 
+void CefBrowserHostImpl::DeliverToClient(std::function<void()> callback) {
+  CEF_REQUIRE_GUI_THREAD();
+  if (closed_)
+    cef::Context::PostUiTask(std::move(callback));
+  else
+    Deliver(std::move(callback));
+}
+
 cef::EnginePage* CefBrowserHostImpl::CreateView(QWidget* parent,
                                                 const CefRect& bounds,
                                                 const CefBrowserSettings& settings,

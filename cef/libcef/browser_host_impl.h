@@ -107,6 +107,13 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
   ///
   void Deliver(std::function<void()> callback);
 
+  ///
+  /// Like Deliver, and also once the browser has closed, after its
+  /// OnBeforeClose: for what belongs to the client rather than to the
+  /// browser, a download that the client accepted.
+  ///
+  void DeliverToClient(std::function<void()> callback);
+
  private:
   // A failed load whose error the engine's error page is being asked for.
   struct PendingError {

@@ -149,18 +149,13 @@ void DownloadManager::Report(uint32_t id) {
     return;
   Download& download = it->second;
   QWebEngineDownloadItem* item = download.item;
-  // A browser without a window has closed (OnBeforeClose is on its way):
-  // the download goes on silently.
-  if (download.browser && !download.browser->GetWindowHandle())
-    download.browser = nullptr;
-  if (CefRefPtr<CefBrowserHostImpl> browser = download.browser) {
-    CefRefPtr<CefDownloadItem> snapshot = new CefDownloadItemImpl(item, FullPath(item));
-    CefRefPtr<CefDownloadItemCallback> callback = new DownloadItemCallback(this, id);
-    browser->Deliver([browser, snapshot, callback] {
-      if (CefRefPtr<CefDownloadHandler> handler = browser->GetClient()->GetDownloadHandler())
-        handler->OnDownloadUpdated(browser.get(), snapshot, callback);
-    });
-  }
+  CefRefPtr<CefBrowserHostImpl> browser = download.browser;
+  CefRefPtr<CefDownloadItem> snapshot = new CefDownloadItemImpl(item, FullPath(item));
+  CefRefPtr<CefDownloadItemCallback> callback = new DownloadItemCallback(this, id);
+  browser->DeliverToClient([browser, snapshot, callback] {
+    if (CefRefPtr<CefDownloadHandler> handler = browser->GetClient()->GetDownloadHandler())
+      handler->OnDownloadUpdated(browser.get(), snapshot, callback);
+  });
   // An interrupted download may still be resumed or cancelled.
   const QWebEngineDownloadItem::DownloadState state = item->state();
   if (state == QWebEngineDownloadItem::DownloadCompleted || state == QWebEngineDownloadItem::DownloadCancelled)

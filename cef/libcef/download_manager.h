@@ -20,8 +20,9 @@ namespace cef {
 ///
 /// Routes the profile's downloads to CefDownloadHandler: OnBeforeDownload
 /// decides whether and where a download goes (no handler: it is cancelled),
-/// OnDownloadUpdated follows it to its end. Lives on the Qt GUI thread as a
-/// child of the profile.
+/// OnDownloadUpdated follows it to its end, also after the browser that
+/// started it has closed: an accepted download is the client's. Lives on the
+/// Qt GUI thread as a child of the profile.
 ///
 class DownloadManager : public QObject {
  public:
@@ -34,7 +35,7 @@ class DownloadManager : public QObject {
  private:
   struct Download {
     QPointer<QWebEngineDownloadItem> item;
-    // Null once the browser has closed: its client hears no more.
+    // The browser that started it, kept after it has closed for its client.
     CefRefPtr<CefBrowserHostImpl> browser;
     QString directory;
     QString file_name;

@@ -8,9 +8,14 @@
 #include <chrono>
 #include <thread>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QtTest>
 
 #include "downloadfiles.h"
+#include "downloadlimiter.h"
 #include "fakebrowser.h"
 #include "qcefclienthandler.h"
 #include "reconnector.h"
@@ -89,6 +94,10 @@ private slots:
     void downloadSavedUnderFreeName_data();
     void downloadSavedUnderFreeName();
     void concurrentDownloadsNeverOverwrite();
+    void failedPublishKeepsCompleteDownload();
+    void crashLeftoversSweptOnlyOwnAndDead();
+    void repeatedDownloadsAsked_data();
+    void repeatedDownloadsAsked();
     void permissionRefusedUnasked_data();
     void permissionRefusedUnasked();
 };
@@ -329,12 +338,19 @@ void TestQCefClientHandler::downloadSavedUnderFreeName_data()
     QTest::newRow("free") << "clip 1.bin" << QStringList() << "clip 1.bin";
     QTest::newRow("taken twice") << "clip 1.bin" << QStringList{"clip 1.bin", "clip 1 (1).bin"} << "clip 1 (2).bin";
     QTest::newRow("taken, no extension") << "clip" << QStringList{"clip"} << "clip (1)";
-    QTest::newRow("taken, hidden") << ".profile" << QStringList{".profile"} << ".profile (1)";
     // A name from the server never leads out of the download directory.
     QTest::newRow("directories") << "../../etc/passwd" << QStringList() << "passwd";
     QTest::newRow("backslashes") << "..\\..\\boot.ini" << QStringList() << "boot.ini";
-    QTest::newRow("dots only") << ".." << QStringList() << "download";
+    QTest::newRow("dots only") << "..." << QStringList() << "download";
     QTest::newRow("control characters") << "a\nb\x01.txt" << QStringList() << "a_b_.txt";
+    // Was: kept, a shell start-up file when the download directory is home.
+    QTest::newRow("leading dot") << ".bash_profile" << QStringList() << "bash_profile";
+    QTest::newRow("dots and blanks around") << " . .xsessionrc. " << QStringList() << "xsessionrc";
+    // Was: kept, "report\u202Efdp.sh" read as "reportsh.pdf".
+    QTest::newRow("bidi override") << QString::fromUtf8("report\u202Efdp.sh") << QStringList() << "report_fdp.sh";
+    QTest::newRow("zero width, line separators")
+        << QString::fromUtf8("a\u200Bb\u2028c\u2029.") << QStringList() << "a_b_c_";
+    QTest::newRow("format character beyond the BMP") << QString::fromUcs4(U"a\U000E0041.txt") << QStringList() << "a_.txt";
     QTest::newRow("too long, by whole characters")
         << QString(300, QChar(0x89c6)) + ".mp4" << QStringList() << QString(65, QChar(0x89c6)) + ".mp4";
 }
@@ -394,6 +410,95 @@ void TestQCefClientHandler::concurrentDownloadsNeverOverwrite()
     }
     QCOMPARE(entries(dir.path()).size(), 200);
     QCOMPARE(contents.size(), 200);
+}
+
+// Was: a rename the file system refused (here: across file systems) threw
+// the complete download away.
+void TestQCefClientHandler::failedPublishKeepsCompleteDownload()
+{
+    QTemporaryDir running(QStringLiteral("/dev/shm/tst-XXXXXX"));
+    QTemporaryDir target;
+    struct stat a, b;
+    if (!running.isValid() || stat("/dev/shm", &a) != 0 || stat(qPrintable(target.path()), &b) != 0
+        || a.st_dev == b.st_dev)
+        QSKIP("needs /dev/shm on a file system of its own");
+    const QByteArray data(3 * 1024 * 1024 + 5, 'x');
+    for (const QString &directory : {target.path(), target.path() + QStringLiteral("/missing")}) {
+        const QString temporary = reserveDownload(running.path(), QStringLiteral("clip.bin"));
+        QFile file(temporary);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
+        file.close();
+        const QString saved = publishDownload(temporary, directory, QStringLiteral("clip.bin"));
+        // Copied where it can be; where not even that, kept and named.
+        QCOMPARE(saved, directory == target.path() ? QDir(directory).filePath("clip.bin") : temporary);
+        QFile read(saved);
+        QVERIFY(read.open(QIODevice::ReadOnly) && read.readAll() == data);
+    }
+    // The kept one is no leftover to sweep.
+    sweepDownloadLeftovers(running.path());
+    QCOMPARE(entries(running.path()).size(), 1);
+}
+
+// Was: a crash left hidden download directories behind for ever.
+void TestQCefClientHandler::crashLeftoversSweptOnlyOwnAndDead()
+{
+    QTemporaryDir dir;
+    const pid_t child = fork();
+    if (child == 0) {
+        // Dies in the middle of its download.
+        reserveDownload(dir.path(), QStringLiteral("crashed.bin"));
+        _exit(0);
+    }
+    int status = 0;
+    QVERIFY(child > 0 && waitpid(child, &status, 0) == child);
+    const QString running = reserveDownload(dir.path(), QStringLiteral("running.bin"));
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral(".download-mine")));
+    QCOMPARE(entries(dir.path()).size(), 3);
+
+    sweepDownloadLeftovers(dir.path());
+    QStringList left{".download-mine", QFileInfo(running).dir().dirName()};
+    left.sort();
+    QCOMPARE(entries(dir.path()), left);
+    discardDownload(running);
+}
+
+void TestQCefClientHandler::repeatedDownloadsAsked_data()
+{
+    // Downloads as "<page><seconds>": p the platform, f and g other origins;
+    // "yes" and "no" answer the open question. Verdicts: Allow, asK, Wait,
+    // Refuse.
+    QTest::addColumn<QString>("events");
+    QTest::addColumn<QString>("verdicts");
+    // Was: a page looping a.click() filled the disk unasked.
+    QTest::newRow("other origin: the second asks") << "f0 f0" << "AK";
+    QTest::newRow("refused stays refused over reloads") << "f0 f1 no f60" << "AKR";
+    QTest::newRow("another origin starts again") << "f0 f1 no g2 g2" << "AKAK";
+    QTest::newRow("question open: a few wait, the rest refused") << "f0 f0 f0 f0 f0 f0 f0 f0 f0 f0 f0"
+                                                                 << "AKWWWWWWWWR";
+    QTest::newRow("platform: a burst asks") << "p0 p1 p2 p3" << "AAAK";
+    QTest::newRow("platform: allowed for the burst, asked again after a pause")
+        << "p0 p0 p0 p0 yes p1 p20 p20 p20 p20" << "AAAKAAAAK";
+    QTest::newRow("platform: refused for the burst only") << "p0 p0 p0 p0 no p1 p20" << "AAAKRA";
+}
+
+void TestQCefClientHandler::repeatedDownloadsAsked()
+{
+    QFETCH(QString, events);
+    QFETCH(QString, verdicts);
+    DownloadLimiter limiter;
+    const DownloadLimiter::Clock::time_point start = DownloadLimiter::Clock::now();
+    QString seen;
+    for (const QString &event : events.split(QLatin1Char(' '))) {
+        if (event == QLatin1String("yes") || event == QLatin1String("no")) {
+            limiter.answer(1, event == QLatin1String("yes"));
+            continue;
+        }
+        const QString origin = event.at(0) == QLatin1Char('p') ? QStringLiteral("http://p:80") : event.left(1);
+        const auto verdict = limiter.onDownload(1, origin, event.at(0) == QLatin1Char('p'),
+                                                start + std::chrono::seconds(event.midRef(1).toInt()));
+        seen += QStringLiteral("AKWR").at(int(verdict));
+    }
+    QCOMPARE(seen, verdicts);
 }
 
 void TestQCefClientHandler::permissionRefusedUnasked_data()

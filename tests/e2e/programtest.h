@@ -58,6 +58,10 @@ private slots:
     void lanPlatformBehindHttps();
     // The keyboard: focus, reload, full screen and zoom (tst_program_keys.cpp).
     void keysReachPageAndWindow();
+    // Downloads a page cannot lose or misuse (tst_program_downloads.cpp).
+    void popupDownloadLandsAfterPopupCloses();
+    void dotFileDownloadCannotPlantStartUpFile();
+    void repeatedDownloadsAskedAndRefused();
 
 private:
     // The platform's address with its last field replaced: another loopback

@@ -273,7 +273,7 @@ void TestProgram::invalidAddressKeepsLoginWindow()
     QVERIFY(x11::isViewable(loginWindow));
     QVERIFY(!QFile::exists(QDir(session.workDir()).filePath(QStringLiteral("set.txt"))));
     QVERIFY(x11::requestClose(warning));
-    QTRY_VERIFY(x11::findWindows(QStringLiteral("warning")).isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(x11::findWindows(QStringLiteral("warning")).isEmpty(), 20000);
 
     // Closing the login window without a login ends the program with 0.
     QVERIFY(x11::requestClose(loginWindow));

@@ -226,6 +226,8 @@ void TestProgram::fileChooserHandsPageTheFiles_data()
     // Was: started with no locale, as by a bare service, the program lost
     // the Chinese name and the page received no file.
     QTest::newRow("plain C locale") << QStringLiteral("C");
+    // Was: a locale that is not installed left the C library in "C".
+    QTest::newRow("named locale not installed") << QStringLiteral("zh_CN.UTF-8");
 }
 
 void TestProgram::fileChooserHandsPageTheFiles()
