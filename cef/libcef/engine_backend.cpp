@@ -2,12 +2,15 @@
 // the profile and the registry of live browsers.
 #include <map>
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QPointer>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
 #include "libcef/backend.h"
 #include "libcef/browser_host_impl.h"
+#include "libcef/build_id.h"
 #include "libcef/context.h"
 #include "libcef/download_manager.h"
 #include "libcef/stats.h"
@@ -53,7 +56,9 @@ class EngineBackend : public Backend {
 
   void ReleaseProfile() override {
     CEF_REQUIRE_GUI_THREAD();
-    // Pages went with their views; the profile may go now.
+    // Pages went with their views, or are about to, kept for a moment by a
+    // dialog call that has returned since; the profile may go after them.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete g_profile.data();
   }
 };
@@ -129,4 +134,8 @@ CefRefPtr<CefBrowserHostImpl> Context::GetBrowserForPage(const QWebEnginePage* p
 cef::Backend* cef_engine_backend() {
   static cef::EngineBackend backend;
   return &backend;
+}
+
+const char* cef_engine_build_id() {
+  return CEF_BUILD_ID;
 }

@@ -4,6 +4,9 @@
 #define CEF_LIBCEF_ENGINE_PAGE_H_
 #pragma once
 
+#include <functional>
+#include <vector>
+
 #include <QPointer>
 #include <QWebEnginePage>
 
@@ -31,9 +34,29 @@ class EnginePage : public QWebEnginePage {
   ///
   QUrl LastNavigation() const { return last_navigation_; }
 
+  ///
+  /// The page's view has gone: the page goes now, or, while the engine waits
+  /// in one of the page's dialog calls, the dialog is cancelled and the page
+  /// goes once that call has returned. Dialogs it raises meanwhile are
+  /// cancelled at once.
+  ///
+  void Release();
+  /// True once Release has been called.
+  bool Released() const { return released_; }
+
+  ///
+  /// Brackets the wait for an answer to one of the page's dialogs; |cancel|
+  /// ends that wait at once.
+  ///
+  void BeginDialog(std::function<void()> cancel);
+  void EndDialog();
+
  signals:
   /// A message the page wrote to its console; it goes nowhere else.
   void consoleMessage(cef_log_severity_t level, const QString& message, const QString& source, int line);
+  /// The main frame is about to send a request for a document. May be
+  /// emitted on a thread of the engine's own.
+  void mainFrameRequest(const QString& method, const QUrl& url);
 
  protected:
   QWebEnginePage* createWindow(WebWindowType type) override;
@@ -59,6 +82,8 @@ class EnginePage : public QWebEnginePage {
   CefRefPtr<CefClient> client_;
   QPointer<QWidget> fullscreen_view_;
   QUrl last_navigation_;
+  bool released_ = false;
+  std::vector<std::function<void()>> dialog_cancels_;
 };
 
 }  // namespace cef
