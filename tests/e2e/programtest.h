@@ -52,6 +52,12 @@ private slots:
     void microphoneAskedOfUserForPlatformOnly();
     void highDensityScreen();
 
+    // Hostile pages and a missing engine (tst_program_hostile.cpp).
+    void permissionQuestionAbortsWhenItsWindowGoes();
+    void alertLoopHoldsTheOperator();
+    void longFailingUrlLoops();
+    void missingEngineModuleIsSilent();
+
 private:
     // The platform's address with its last field replaced: another loopback
     // host of this test's own.
