@@ -22,7 +22,8 @@ QString capped(const QString &text)
 
 QCheckBox *stopBox(bool offered)
 {
-    return offered ? new QCheckBox(QString::fromUtf8("禁止此网页再显示对话框")) : nullptr;
+    // Alt+S checks it from the keyboard.
+    return offered ? new QCheckBox(QString::fromUtf8("禁止此网页再显示对话框(&S)")) : nullptr;
 }
 
 } // namespace

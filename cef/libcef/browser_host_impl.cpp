@@ -270,16 +270,13 @@ void CefBrowserHostImpl::ConnectPage() {
         handler->OnAddressChange(self.get(), self->GetMainFrame(), CefString(text));
     });
   });
-  QObject::connect(
-      page, &cef::EnginePage::mainFrameRequest, page,
-      [self](const QString& method, const QUrl& url) {
-        CefRefPtr<CefRequest> request = new cef::RequestImpl(url.toString(), method);
-        self->Deliver([self, request] {
-          if (CefRefPtr<CefRequestHandler> handler = self->client_->GetRequestHandler())
-            handler->OnBeforeBrowse(self.get(), self->GetMainFrame(), request, false, false);
-        });
-      },
-      Qt::QueuedConnection);
+  QObject::connect(page, &cef::EnginePage::mainFrameRequest, page, [self](const QString& method, const QUrl& url) {
+    CefRefPtr<CefRequest> request = new cef::RequestImpl(url.toString(), method);
+    self->Deliver([self, request] {
+      if (CefRefPtr<CefRequestHandler> handler = self->client_->GetRequestHandler())
+        handler->OnBeforeBrowse(self.get(), self->GetMainFrame(), request, false, false);
+    });
+  });
   QObject::connect(page, &QWebEnginePage::loadStarted, page, [self] {
     self->content_pending_ = false;
     // A new load supersedes a failed one whose error is still being read.

@@ -19,7 +19,9 @@ namespace {
 class MainFrameRequests : public QWebEngineUrlRequestInterceptor {
  public:
   explicit MainFrameRequests(EnginePage* page) : QWebEngineUrlRequestInterceptor(page), page_(page) {}
+  // Qt WebEngine 5.15 asks a page's interceptor on the GUI thread.
   void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+    Q_ASSERT(Context::CurrentlyOnGui());
     if (info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame)
       emit page_->mainFrameRequest(QString::fromLatin1(info.requestMethod()), info.requestUrl());
   }

@@ -54,8 +54,7 @@ class EnginePage : public QWebEnginePage {
  signals:
   /// A message the page wrote to its console; it goes nowhere else.
   void consoleMessage(cef_log_severity_t level, const QString& message, const QString& source, int line);
-  /// The main frame is about to send a request for a document. May be
-  /// emitted on a thread of the engine's own.
+  /// The main frame is about to send a request for a document.
   void mainFrameRequest(const QString& method, const QUrl& url);
 
  protected:

@@ -43,6 +43,13 @@ private slots:
     void misbehavingServer_data();
     void misbehavingServer();
 
+    // Hostile pages and a missing engine (tst_program_hostile.cpp).
+    void permissionQuestionAbortsWhenItsWindowGoes();
+    void alertLoopHoldsTheOperator();
+    void longFailingUrlLoops();
+    void missingEngineModuleIsSilent_data();
+    void missingEngineModuleIsSilent();
+
     // What an operator does beyond watching (tst_program_operator.cpp).
     void pageGetsWebGl();
     void downloadsLandWholeUnderTwoNames();
@@ -51,12 +58,6 @@ private slots:
     void fileChooserHandsPageTheFiles();
     void microphoneAskedOfUserForPlatformOnly();
     void highDensityScreen();
-
-    // Hostile pages and a missing engine (tst_program_hostile.cpp).
-    void permissionQuestionAbortsWhenItsWindowGoes();
-    void alertLoopHoldsTheOperator();
-    void longFailingUrlLoops();
-    void missingEngineModuleIsSilent();
 
 private:
     // The platform's address with its last field replaced: another loopback
