@@ -75,6 +75,11 @@ bool PageQuestion::eventFilter(QObject *watched, QEvent *event)
     // The window closes or hides for good: its questions close with it.
     if (watched == window && event->type() == QEvent::Hide && !event->spontaneous())
         finish(false);
+    // The window made active, by the user or by the window manager when
+    // another box closed, hands the keyboard on to the question, as Qt does
+    // for a modal dialog.
+    else if (watched == window && event->type() == QEvent::WindowActivate && box)
+        box->activateWindow();
     return QObject::eventFilter(watched, event);
 }
 

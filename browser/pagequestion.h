@@ -14,8 +14,9 @@ class QWidget;
 // A question put to the user over a browser's window that never holds the
 // GUI thread: no nested event loop, so every other window's page goes on.
 // The box stays over the window, and the page in the window takes no input
-// while any question is open over it (window-modal in effect); the window
-// itself can still be closed. Each question is answered exactly once: with
+// while any question is open over it, and activating the window activates
+// the question (window-modal in effect); the window itself can still be
+// closed. Each question is answered exactly once: with
 // the user's choice, or refused when its window closes or goes, or when the
 // window is gone already. Dialogs that a page raises, permission questions
 // and any later question about a page go through here. GUI thread only.
