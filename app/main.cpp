@@ -52,7 +52,8 @@ int main(int argc, char *argv[])
         return exitCode;
 
     Widget window;
-    app.exec();
+    // Not 0 when the engine could not be loaded.
+    const int status = app.exec();
     CefShutdown();
-    return 0;
+    return status;
 }

@@ -98,7 +98,8 @@ QCefClientHandler::QCefClientHandler()
           [this](const std::string &url) {
               if (CefRefPtr<CefBrowser> browser = GetBrowser())
                   browser->GetMainFrame()->LoadURL(url);
-          })
+          },
+          [this](const std::string &url) { return isPlatformOrigin(QString::fromStdString(url)); })
     , askingPermission(false)
     , keys(new BrowserKeys())
 {
@@ -347,15 +348,32 @@ bool QCefClientHandler::OnJSDialog(CefRefPtr<CefBrowser> browser,
                                    bool &suppressMessage)
 {
     CEF_REQUIRE_UI_THREAD();
-    (void)suppressMessage;
+    const int id = browser->GetIdentifier();
+    bool offerStop = false;
+    {
+        std::lock_guard<std::mutex> guard(pageDialogsLock);
+        PageDialogs &dialogs = pageDialogs[id];
+        if (dialogs.stopped) {
+            // The user stopped this page's dialogs: each is cancelled at once.
+            suppressMessage = true;
+            return false;
+        }
+        // From the second dialog of a page on, the user may stop them all.
+        offerStop = ++dialogs.shown > 1;
+    }
     const QString origin = originUrl.ToQString();
     const QString message = messageText.ToQString();
     const QString defaultText = defaultPromptText.ToQString();
-    onGuiThread([browser, origin, dialogType, message, defaultText, callback] {
-        QString input;
-        const bool accepted
-            = showJavaScriptDialog(browserWindow(browser), origin, dialogType, message, defaultText, &input);
-        callback->Continue(accepted, CefString(input));
+    CefRefPtr<QCefClientHandler> self = this;
+    onGuiThread([self, id, browser, origin, dialogType, message, defaultText, offerStop, callback] {
+        showJavaScriptDialog(browser, origin, dialogType, message, defaultText, offerStop,
+                             [self, id, callback](bool ok, const QString &input, bool stop) {
+                                 if (stop) {
+                                     std::lock_guard<std::mutex> guard(self->pageDialogsLock);
+                                     self->pageDialogs[id].stopped = true;
+                                 }
+                                 callback->Continue(ok, CefString(input));
+                             });
     });
     return true;
 }
@@ -372,7 +390,7 @@ bool QCefClientHandler::OnBeforeUnloadDialog(CefRefPtr<CefBrowser> browser,
     const QString origin
         = page.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toString();
     onGuiThread([browser, origin, callback] {
-        callback->Continue(askToLeavePage(browserWindow(browser), origin), CefString());
+        askToLeavePage(browser, origin, [callback](bool leave) { callback->Continue(leave, CefString()); });
     });
     return true;
 }
@@ -452,8 +470,7 @@ bool QCefClientHandler::isPlatformOrigin(const QString &origin)
 void QCefClientHandler::requestPermission(CefRefPtr<CefBrowser> browser, const QString &origin, unsigned devices,
                                           std::function<void(bool)> answer)
 {
-    const QString platform = this->platform();
-    if (!devices || platform.isEmpty() || originOf(QUrl(origin)) != platform) {
+    if (!devices || !isPlatformOrigin(origin)) {
         answer(false);
         return;
     }
@@ -494,14 +511,26 @@ void QCefClientHandler::decidePermission(PermissionRequest request)
     if (request.devices & Notifications)
         names << QString::fromUtf8("通知");
     askingPermission = true;
-    const bool allowed
-        = askPermission(browserWindow(request.browser), request.origin, names.join(QString::fromUtf8("和")));
+    CefRefPtr<QCefClientHandler> self = this;
+    const unsigned devices = request.devices;
+    auto answer = std::move(request.answer);
+    askPermission(request.browser, request.origin, names.join(QString::fromUtf8("和")),
+                  [self, devices, answer](bool answered, bool allowed) {
+                      self->permissionAnswered(devices, answered, allowed, answer);
+                  });
+}
+
+void QCefClientHandler::permissionAnswered(unsigned devices, bool answered, bool allowed,
+                                           const std::function<void(bool)> &answer)
+{
     askingPermission = false;
-    for (unsigned device = 1; device <= request.devices; device <<= 1) {
-        if (request.devices & device)
+    // A question closed with its window was not answered by the user, and
+    // holds nothing for later requests.
+    for (unsigned device = 1; device <= devices; device <<= 1) {
+        if ((devices & device) && answered)
             permissionAnswers[device] = allowed;
     }
-    request.answer(allowed);
+    answer(allowed);
     // Requests that came while the question was open are decided now, most
     // of them by this answer.
     std::vector<PermissionRequest> waiting;
@@ -545,6 +574,11 @@ void QCefClientHandler::OnBeforeClose(CefRefPtr<CefBrowser> browser)
     CEF_REQUIRE_UI_THREAD();
     recoveries.erase(browser->GetIdentifier());
     downloadLimiter.forget(browser->GetIdentifier());
+    errorPagesLoading.erase(browser->GetIdentifier());
+    {
+        std::lock_guard<std::mutex> guard(pageDialogsLock);
+        pageDialogs.erase(browser->GetIdentifier());
+    }
     if (browser->GetIdentifier() == mainBrowserId) {
         reconnector.stop();
         CefRefPtr<CefBrowser> released;
@@ -573,21 +607,48 @@ void QCefClientHandler::OnLoadError(CefRefPtr<CefBrowser> browser,
 {
     CEF_REQUIRE_UI_THREAD();
     const bool mainFrame = isMainFrameOfMain(browser, frame);
-    if (errorCode != ERR_ABORTED) {
-        // The error page is a load of its own; it does not end the retries.
-        if (mainFrame && !failedUrl.empty())
-            reconnector.expectOwnLoad();
-        frame->LoadString(CefString(errorPage(failedUrl, errorText, errorCode)), failedUrl);
+    const auto ownPage = errorPagesLoading.find(browser->GetIdentifier());
+    if (ownPage != errorPagesLoading.end()) {
+        // The error page itself failed before it started: another error page
+        // would only fail again, for ever.
+        errorPagesLoading.erase(ownPage);
+        if (mainFrame)
+            reconnector.ownLoadFailed();
+        return;
     }
     if (mainFrame)
         reconnector.onLoadError(errorCode, failedUrl.ToString());
+    if (errorCode != ERR_ABORTED && !failedUrl.empty()) {
+        // The error page is a load of its own; it does not end the retries.
+        if (mainFrame)
+            reconnector.expectOwnLoad();
+        errorPagesLoading.insert(browser->GetIdentifier());
+        frame->LoadString(CefString(errorPage(failedUrl, errorText, errorCode)), failedUrl);
+    }
 }
 
 void QCefClientHandler::OnLoadStart(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, TransitionType)
 {
     CEF_REQUIRE_UI_THREAD();
+    errorPagesLoading.erase(browser->GetIdentifier());
+    if (frame && frame->IsMain()) {
+        // A page that navigates may ask again, as a new page.
+        std::lock_guard<std::mutex> guard(pageDialogsLock);
+        pageDialogs.erase(browser->GetIdentifier());
+    }
     if (isMainFrameOfMain(browser, frame))
         reconnector.onLoadStart();
+}
+
+bool QCefClientHandler::OnBeforeBrowse(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+                                       CefRefPtr<CefRequest> request, bool userGesture, bool isRedirect)
+{
+    CEF_REQUIRE_UI_THREAD();
+    (void)userGesture;
+    (void)isRedirect;
+    if (isMainFrameOfMain(browser, frame))
+        reconnector.onRequest(request->GetMethod().ToString());
+    return false;
 }
 
 void QCefClientHandler::OnLoadEnd(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, int httpStatusCode)
@@ -688,8 +749,18 @@ void QCefClientHandler::decideCertificate(CefRefPtr<CefBrowser> browser, const Q
 
 std::string QCefClientHandler::errorPage(const CefString &failedUrl, const CefString &errorText, int errorCode)
 {
+    // A page may navigate to an address of any length; the error page shows
+    // its start, cut between whole characters, so that it stays small.
+    const std::string::size_type maxShown = 2048;
+    std::string shown = maskPassword(failedUrl.ToString());
+    if (shown.size() > maxShown) {
+        std::string::size_type cut = maxShown;
+        while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80)
+            --cut;
+        shown = shown.substr(0, cut) + "\u2026";
+    }
     std::stringstream ss;
-    ss << "<html><body bgcolor=\"white\"><h2>Failed to load URL " << escapeHtml(maskPassword(failedUrl.ToString()))
+    ss << "<html><body bgcolor=\"white\"><h2>Failed to load URL " << escapeHtml(shown)
        << " with error " << escapeHtml(errorText.ToString()) << " (" << errorCode << ").</h2></body></html>";
     return ss.str();
 }

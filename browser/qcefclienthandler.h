@@ -8,6 +8,7 @@
 #include <list>
 #include <map>
 #include <mutex>
+#include <set>
 #include <vector>
 
 #include <QString>
@@ -181,14 +182,20 @@ public:
                             const CefString &requestUrl,
                             CefRefPtr<CefSSLInfo> sslInfo,
                             CefRefPtr<CefCallback> callback) override;
+    // The method of the main page's requests, for the reconnect.
+    bool OnBeforeBrowse(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, CefRefPtr<CefRequest> request,
+                        bool userGesture, bool isRedirect) override;
 
     // The error page shown for a failed load, as UTF-8. The address and the
     // error text are escaped for HTML, and the password in the address is
-    // shown as asterisks: the page may be on a screen that others see.
+    // shown as asterisks: the page may be on a screen that others see. A
+    // long address is cut short.
     static std::string errorPage(const CefString &failedUrl, const CefString &errorText, int errorCode);
 
 private:
-    bool isPlatformOrigin(const QString &origin);
+    // Any thread: whether |url| belongs to the platform the user logged in
+    // to. The one place that decides it.
+    bool isPlatformOrigin(const QString &url);
     bool isMainFrameOfMain(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame) const;
     // Devices and permissions a page may ask for, as the user names them.
     enum Device : unsigned {
@@ -236,6 +243,7 @@ private:
     // while the question is open.
     void decideCertificate(CefRefPtr<CefBrowser> browser, const QString &key, const QString &address,
                            const QByteArray &fingerprint, CefRefPtr<CefCallback> callback);
+    void permissionAnswered(unsigned devices, bool answered, bool allowed, const std::function<void(bool)> &answer);
 
     // Browser UI thread only.
     std::list<CefRefPtr<CefBrowser>> popupBrowsers;
@@ -254,6 +262,18 @@ private:
     std::map<int, std::deque<std::chrono::steady_clock::time_point>> recoveries;
     std::map<uint32_t, Download> downloads;
     DownloadLimiter downloadLimiter;
+    // The dialogs each browser's page has raised since it navigated, and
+    // whether the user stopped them; read on the browser UI thread, stopped
+    // from the GUI thread.
+    struct PageDialogs
+    {
+        int shown = 0;
+        bool stopped = false;
+    };
+    std::map<int, PageDialogs> pageDialogs;
+    std::mutex pageDialogsLock;
+    // Browsers whose error page has been asked for and has not started.
+    std::set<int> errorPagesLoading;
     // Written on the GUI thread, read on the browser UI thread.
     QString platformOrigin;
     std::mutex platformOriginLock;

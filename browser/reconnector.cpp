@@ -12,9 +12,11 @@ const int MaxDelayMs = 30000;
 } // namespace
 
 Reconnector::Reconnector(std::function<void(int, std::function<void()>)> schedule,
-                         std::function<void(const std::string &)> load)
+                         std::function<void(const std::string &)> load,
+                         std::function<bool(const std::string &)> isPlatform)
     : schedule(std::move(schedule))
     , load(std::move(load))
+    , isPlatform(std::move(isPlatform))
 {
 }
 
@@ -48,6 +50,17 @@ void Reconnector::expectOwnLoad()
     expected.push_back(Load::Own);
 }
 
+void Reconnector::ownLoadFailed()
+{
+    if (!expected.empty())
+        expected.pop_front();
+}
+
+void Reconnector::onRequest(const std::string &requestMethod)
+{
+    method = requestMethod;
+}
+
 void Reconnector::onLoadStart()
 {
     if (expected.empty()) {
@@ -64,7 +77,9 @@ void Reconnector::onLoadError(int errorCode, const std::string &failedUrl)
 {
     if (stopped)
         return;
-    if (!isConnectionError(errorCode) || failedUrl.empty()) {
+    // Another site is not the platform's to bring back, and a retry would
+    // send a posted form again, or its address alone as a GET.
+    if (!isConnectionError(errorCode) || failedUrl.empty() || method != "GET" || !isPlatform(failedUrl)) {
         cancel();
         return;
     }

@@ -7,6 +7,8 @@
 #include "include/cef_browser.h"
 #include "include/cef_callback.h"
 #include "include/cef_ssl_info.h"
+#include "include/cef_frame.h"
+#include "include/cef_request.h"
 
 ///
 /// Request callbacks, all on the browser UI thread. Defaults do nothing.
@@ -14,6 +16,24 @@
 class CefRequestHandler : public virtual CefBaseRefCounted {
  public:
   typedef cef_termination_status_t TerminationStatus;
+
+  ///
+  /// Called for each request of |frame| that loads a document, redirects
+  /// included, before it is sent. In this layer the navigation cannot be
+  /// held here: it goes ahead whatever the return value says.
+  ///
+  virtual bool OnBeforeBrowse(CefRefPtr<CefBrowser> browser,
+                              CefRefPtr<CefFrame> frame,
+                              CefRefPtr<CefRequest> request,
+                              bool user_gesture,
+                              bool is_redirect) {
+    (void)browser;
+    (void)frame;
+    (void)request;
+    (void)user_gesture;
+    (void)is_redirect;
+    return false;
+  }
 
   ///
   /// Called when the render process of |browser| ended unexpectedly. The

@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <string>
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QMessageBox>
 #include <QOpenGLContext>
 
+#include "libcef/build_id.h"
 #include "libcef/engine_module.h"
 #include "libcef/gpu_info.h"
 
@@ -56,6 +58,22 @@ void LiftBlocklistForSoftwareOpenGl() {
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", (flags + " --ignore-gpu-blocklist").trimmed());
 }
 
+// A program started from a desktop entry has no terminal: the user is told
+// what is missing, and the program ends with an error once the box closes.
+void ReportMissingEngine(const std::string& error) {
+  std::fprintf(stderr, "The browser engine cannot be loaded: %s\n", error.c_str());
+  static bool reported = false;
+  if (reported || !qobject_cast<QApplication*>(QCoreApplication::instance()))
+    return;
+  reported = true;
+  QMessageBox* box = new QMessageBox(QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
+                                     QString::fromUtf8("无法加载浏览器引擎，程序将退出。"), QMessageBox::Ok);
+  box->setInformativeText(QString::fromStdString(error));
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  QObject::connect(box, &QMessageBox::finished, [] { QCoreApplication::exit(1); });
+  box->open();
+}
+
 }  // namespace
 
 Backend* GetBackend() {
@@ -69,8 +87,16 @@ Backend* GetBackend() {
   using Entry = Backend* (*)();
   const Entry entry =
       reinterpret_cast<Entry>(FindEngineModuleFunction("cef_engine_backend", CEF_ENGINE_MODULE_FILE, &error));
-  if (!entry) {
-    std::fprintf(stderr, "The browser engine cannot be loaded: %s\n", error.c_str());
+  using BuildId = const char* (*)();
+  const BuildId build_id =
+      entry ? reinterpret_cast<BuildId>(FindEngineModuleFunction("cef_engine_build_id", CEF_ENGINE_MODULE_FILE, &error))
+            : nullptr;
+  if (!entry || !build_id) {
+    ReportMissingEngine(error);
+    return nullptr;
+  }
+  if (std::string(build_id()) != CEF_BUILD_ID) {
+    ReportMissingEngine(std::string(CEF_ENGINE_MODULE_FILE) + " comes from another build than the program");
     return nullptr;
   }
   g_backend = entry();

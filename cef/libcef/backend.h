@@ -46,7 +46,8 @@ class Backend {
 /// The engine module's backend, loaded on the first call: from this process
 /// when the executable links the module, otherwise from the file beside the
 /// executable. Returns null, with a message on stderr, when it cannot be
-/// loaded. In the browser process it is called on the GUI thread, in a
+/// loaded or comes from another build; in the browser process a message box
+/// also says so, and the application exits with 1 once it is closed. In the browser process it is called on the GUI thread, in a
 /// sub-process on the main thread before the QCoreApplication exists.
 ///
 Backend* GetBackend();
@@ -58,5 +59,8 @@ Backend* LoadedBackend();
 
 /// The module's entry point, which GetBackend looks up by this name.
 extern "C" cef::Backend* cef_engine_backend();
+
+/// The build the module comes from; GetBackend refuses a module of another.
+extern "C" const char* cef_engine_build_id();
 
 #endif  // CEF_LIBCEF_BACKEND_H_

@@ -22,6 +22,7 @@
 #include "libcef/keyboard_filter.h"
 #include "libcef/net_error.h"
 #include "libcef/page_requests.h"
+#include "libcef/request_impl.h"
 #include "libcef/view_hold.h"
 #include "libcef/stats.h"
 
@@ -256,7 +257,11 @@ void CefBrowserHostImpl::LoadURLNow(const QString& url) {
 }
 
 void CefBrowserHostImpl::LoadStringNow(const QString& content, const QString& url) {
-  WithView([&](QWebEngineView*, cef::EnginePage* page) { page->setHtml(content, QUrl(url)); });
+  WithView([&](QWebEngineView*, cef::EnginePage* page) {
+    content_pending_ = true;
+    content_url_ = url;
+    page->setHtml(content, QUrl(url));
+  });
 }
 
 void CefBrowserHostImpl::Deliver(std::function<void()> callback) {
@@ -306,7 +311,10 @@ cef::EnginePage* CefBrowserHostImpl::CreateView(QWidget* parent,
   QWebEngineView* view = new QWebEngineView(host);
   view->setAttribute(Qt::WA_NativeWindow);
   view->setAttribute(Qt::WA_DontCreateNativeAncestors);
-  cef::EnginePage* page = new cef::EnginePage(context->Profile(), client_, view);
+  // The page is not the view's child: it may have to outlive the view for a
+  // moment, while a dialog of its own is still on the stack (see
+  // EnginePage::Release).
+  cef::EnginePage* page = new cef::EnginePage(context->Profile(), client_, nullptr);
   view->setPage(page);
   QWebEngineSettings* page_settings = page->settings();
   ApplyState(page_settings, QWebEngineSettings::JavascriptEnabled, settings.javascript);
@@ -371,7 +379,15 @@ void CefBrowserHostImpl::ConnectPage() {
         handler->OnAddressChange(self.get(), self->GetMainFrame(), CefString(text));
     });
   });
+  QObject::connect(page, &cef::EnginePage::mainFrameRequest, page, [self](const QString& method, const QUrl& url) {
+    CefRefPtr<CefRequest> request = new cef::RequestImpl(url.toString(), method);
+    self->Deliver([self, request] {
+      if (CefRefPtr<CefRequestHandler> handler = self->client_->GetRequestHandler())
+        handler->OnBeforeBrowse(self.get(), self->GetMainFrame(), request, false, false);
+    });
+  });
   QObject::connect(page, &QWebEnginePage::loadStarted, page, [self] {
+    self->content_pending_ = false;
     // A new load supersedes a failed one whose error is still being read.
     self->EndErrorRead(QString(), ERR_ABORTED);
     self->renderer_gone_ = false;
@@ -470,6 +486,15 @@ void CefBrowserHostImpl::OnLoadFinished(bool ok) {
   // have changed them.
   EndErrorRead(QString(), ERR_ABORTED);
   const int serial = ++error_serial_;
+  if (content_pending_) {
+    // Content that failed before it started, too large for a data address:
+    // the page shown is still the one before, whose error is not this one.
+    content_pending_ = false;
+    pending_error_.reset(new PendingError{serial, QString(), content_url_, back, forward});
+    cef::stats::Add(cef::stats::kErrorReads, 1);
+    EndErrorRead(QString(), ERR_INVALID_URL);
+    return;
+  }
   pending_error_.reset(
       new PendingError{serial, page_->url().toString(), page_->requestedUrl().toString(), back, forward});
   cef::stats::Add(cef::stats::kErrorReads, 1);
@@ -617,6 +642,8 @@ void CefBrowserHostImpl::OnViewDestroyed() {
   EndErrorRead(QString(), ERR_ABORTED);
   closed_ = true;
   close_pending_ = false;
+  if (page_)
+    page_->Release();
   CefRefPtr<CefBrowserHostImpl> self = this;
   cef::Context::PostUiTask([self] {
     if (CefRefPtr<CefLifeSpanHandler> handler = self->client_->GetLifeSpanHandler())

@@ -169,6 +169,9 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
   QPointer<QWidget> own_window_;  // the top-level window of a popup
   bool stop_requested_ = false;
   bool window_closing_ = false;
+  // LoadString's content is on its way and its load has not started.
+  bool content_pending_ = false;
+  QString content_url_;
   // The render process died and no load has started since.
   bool renderer_gone_ = false;
   // Where a navigation was going when its renderer died before it arrived.

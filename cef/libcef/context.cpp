@@ -166,6 +166,10 @@ bool Context::PostGuiTask(std::function<void()> task) {
   const bool posted = QMetaObject::invokeMethod(
       g_gui_target,
       [task = std::move(task)] {
+        // The task was moved in here while the poster held g_lock. Taking it
+        // orders that before the call for ThreadSanitizer, which cannot see
+        // the ordering Qt's own event queue gives.
+        { std::lock_guard<std::mutex> guard(g_lock); }
         stats::Add(stats::kGuiTasks, -1);
         task();
       },

@@ -2,12 +2,15 @@
 // the profile and the registry of live browsers.
 #include <map>
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QPointer>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
 #include "libcef/backend.h"
 #include "libcef/browser_host_impl.h"
+#include "libcef/build_id.h"
 #include "libcef/context.h"
 #include "libcef/download_manager.h"
 #include "libcef/notification_presenter.h"
@@ -62,8 +65,10 @@ class EngineBackend : public Backend {
 
   void ReleaseProfile() override {
     CEF_REQUIRE_GUI_THREAD();
-    // Pages went with their views; the notifications they raised go before
-    // the profile, and then the profile.
+    // Pages went with their views, or are about to, kept for a moment by a
+    // dialog call that has returned since; the notifications they raised go
+    // before the profile, and then the profile.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete g_notification_presenter.data();
     delete g_profile.data();
   }
@@ -160,4 +165,8 @@ CefRefPtr<CefBrowserHostImpl> Context::GetBrowserForOrigin(const QUrl& origin) c
 cef::Backend* cef_engine_backend() {
   static cef::EngineBackend backend;
   return &backend;
+}
+
+const char* cef_engine_build_id() {
+  return CEF_BUILD_ID;
 }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWidget>
 
 #include "libcef/browser_host_impl.h"
@@ -11,15 +12,59 @@
 
 namespace cef {
 
+namespace {
+
+// Tells the page of each request its main frame makes: only the request
+// knows its method.
+class MainFrameRequests : public QWebEngineUrlRequestInterceptor {
+ public:
+  explicit MainFrameRequests(EnginePage* page) : QWebEngineUrlRequestInterceptor(page), page_(page) {}
+  // Qt WebEngine 5.15 asks a page's interceptor on the GUI thread.
+  void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+    Q_ASSERT(Context::CurrentlyOnGui());
+    if (info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame)
+      emit page_->mainFrameRequest(QString::fromLatin1(info.requestMethod()), info.requestUrl());
+  }
+
+ private:
+  EnginePage* const page_;
+};
+
+}  // namespace
+
 EnginePage::EnginePage(QWebEngineProfile* profile, CefRefPtr<CefClient> client, QObject* parent)
     : QWebEnginePage(profile, parent), client_(client) {
   stats::Add(stats::kPages, 1);
+  setUrlRequestInterceptor(new MainFrameRequests(this));
 }
 
 EnginePage::~EnginePage() {
   for (auto& pending : pending_certificate_errors_)
     pending.second.rejectCertificate();
   stats::Add(stats::kPages, -1);
+}
+
+void EnginePage::Release() {
+  if (released_)
+    return;
+  released_ = true;
+  if (dialog_cancels_.empty()) {
+    delete this;
+    return;
+  }
+  for (const auto& cancel : dialog_cancels_)
+    cancel();
+}
+
+void EnginePage::BeginDialog(std::function<void()> cancel) {
+  dialog_cancels_.push_back(std::move(cancel));
+}
+
+void EnginePage::EndDialog() {
+  dialog_cancels_.pop_back();
+  // The engine is still inside the page's call; the page goes after it.
+  if (released_ && dialog_cancels_.empty())
+    deleteLater();
 }
 
 void EnginePage::SetFullscreenView(QWidget* view) {

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <map>
+#include <functional>
+#include <vector>
 
 #include <QPointer>
 #include <QWebEngineCertificateError>
@@ -39,10 +41,27 @@ class EnginePage : public QWebEnginePage {
   /// |go_on| lets the request go on despite the certificate.
   ///
   void AnswerCertificateError(int serial, bool go_on);
+  /// The page's view has gone: the page goes now, or, while the engine waits
+  /// in one of the page's dialog calls, the dialog is cancelled and the page
+  /// goes once that call has returned. Dialogs it raises meanwhile are
+  /// cancelled at once.
+  ///
+  void Release();
+  /// True once Release has been called.
+  bool Released() const { return released_; }
+
+  ///
+  /// Brackets the wait for an answer to one of the page's dialogs; |cancel|
+  /// ends that wait at once.
+  ///
+  void BeginDialog(std::function<void()> cancel);
+  void EndDialog();
 
  signals:
   /// A message the page wrote to its console; it goes nowhere else.
   void consoleMessage(cef_log_severity_t level, const QString& message, const QString& source, int line);
+  /// The main frame is about to send a request for a document.
+  void mainFrameRequest(const QString& method, const QUrl& url);
 
  protected:
   QWebEnginePage* createWindow(WebWindowType type) override;
@@ -75,6 +94,8 @@ class EnginePage : public QWebEnginePage {
   // when the page goes.
   std::map<int, QWebEngineCertificateError> pending_certificate_errors_;
   int last_certificate_error_ = 0;
+  bool released_ = false;
+  std::vector<std::function<void()>> dialog_cancels_;
 };
 
 }  // namespace cef

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include "libcef/context.h"
+#include "libcef/engine_page.h"
 #include "libcef/pending_reply.h"
 #include "libcef/ssl_info_impl.h"
 
@@ -142,8 +143,10 @@ QString OriginText(const QUrl& origin) {
 }
 
 // Runs |ask| on the browser UI thread and waits for the client's answer;
-// |ask| returns whether the client took the dialog.
-bool AskClient(CefRefPtr<CefBrowserHostImpl> browser,
+// |ask| returns whether the client took the dialog. The page's view going
+// meanwhile cancels the wait.
+bool AskClient(QWebEnginePage* page,
+               CefRefPtr<CefBrowserHostImpl> browser,
                std::function<bool(CefRefPtr<CefBrowserHostImpl>, CefRefPtr<DialogCallback>, bool*)> ask,
                DialogAnswer* answer) {
   auto reply = std::make_shared<PendingReply<DialogAnswer>>();
@@ -160,9 +163,14 @@ bool AskClient(CefRefPtr<CefBrowserHostImpl> browser,
     callback = nullptr;
   });
   callback = nullptr;
+  EnginePage* engine_page = qobject_cast<EnginePage*>(page);
+  if (engine_page)
+    engine_page->BeginDialog([reply] { reply->Set(Cancelled()); });
   // Quitting while the client decides: the page gets Cancel.
   if (!reply->Wait(answer))
     *answer = Cancelled();
+  if (engine_page)
+    engine_page->EndDialog();
   return answer->handled;
 }
 
@@ -176,13 +184,20 @@ bool RunJavaScriptDialog(QWebEnginePage* page,
                          bool* accepted,
                          QString* input) {
   Q_ASSERT(Context::CurrentlyOnGui());
+  // A page whose window has gone raises no more dialogs, the engine's own
+  // included.
+  EnginePage* engine_page = qobject_cast<EnginePage*>(page);
+  if (engine_page && engine_page->Released()) {
+    *accepted = false;
+    return true;
+  }
   CefRefPtr<CefBrowserHostImpl> browser = BrowserFor(page);
   if (!browser)
     return false;
   const QString origin_text = OriginText(origin);
   DialogAnswer answer;
   const bool handled = AskClient(
-      browser,
+      page, browser,
       [kind, origin_text, message, default_text](CefRefPtr<CefBrowserHostImpl> browser,
                                                  CefRefPtr<DialogCallback> callback, bool* suppress) {
         CefRefPtr<CefJSDialogHandler> handler = browser->GetClient()->GetJSDialogHandler();
@@ -232,7 +247,7 @@ bool RunFileDialog(QWebEnginePage* page,
   const QString default_path = old_files.value(0);
   DialogAnswer answer;
   const bool handled = AskClient(
-      browser,
+      page, browser,
       [cef_mode, default_path, accepted_types](CefRefPtr<CefBrowserHostImpl> browser,
                                                CefRefPtr<DialogCallback> callback, bool*) {
         CefRefPtr<CefDialogHandler> handler = browser->GetClient()->GetDialogHandler();

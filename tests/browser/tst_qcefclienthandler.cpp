@@ -206,11 +206,14 @@ void TestQCefClientHandler::loadErrorShowsPageInFailedFrame_data()
         << QByteArray("<html><body bgcolor=\"white\"><h2>Failed to load URL "
                       "http://x.invalid/&quot;&gt;&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;&amp;y=1 with error "
                       "&lt;b&gt;&quot;O&#39;Neil&quot; &amp; 错误&lt;/b&gt; (-2).</h2></body></html>");
-    // A real frame ignores an empty address, so the page does not show.
-    QTest::newRow("empty address")
-        << -105 << QStringLiteral("ERR_NAME_NOT_RESOLVED") << QString()
-        << QByteArray("<html><body bgcolor=\"white\"><h2>Failed to load URL  with error "
-                      "ERR_NAME_NOT_RESOLVED (-105).</h2></body></html>");
+    QTest::newRow("empty address") << -105 << QStringLiteral("ERR_NAME_NOT_RESOLVED") << QString() << QByteArray();
+    // Was: the whole address went into the page, too large to be shown, and
+    // each failure of the error page brought another: a loop at full CPU.
+    const QString longUrl = QStringLiteral("http://a.test/?") + QString(300000, QChar(0x89c6));
+    QTest::newRow("longFailingUrlLoops: address cut")
+        << -102 << QStringLiteral("ERR_CONNECTION_REFUSED") << longUrl
+        << "<html><body bgcolor=\"white\"><h2>Failed to load URL " + longUrl.left(15 + 677).toUtf8()
+               + "\u2026 with error ERR_CONNECTION_REFUSED (-102).</h2></body></html>";
     // Was: the password of a failed login was shown in large type.
     QTest::newRow("password in the query")
         << -102 << QStringLiteral("ERR_CONNECTION_REFUSED")
@@ -242,6 +245,9 @@ void TestQCefClientHandler::loadErrorShowsPageInFailedFrame()
         QCOMPARE(failed->loads.first().first, page);
         // Shown under the address exactly as it failed, unescaped.
         QCOMPARE(failed->loads.first().second, failedUrl);
+        // The error page failing before it started brings no other.
+        QVERIFY(runOnUi([&] { handler->OnLoadError(browser.get(), failed.get(), ERR_INVALID_URL, text, failedUrl); }));
+        QCOMPARE(failed->loads.size(), 1);
     }
 }
 
@@ -274,8 +280,9 @@ void TestQCefClientHandler::recoveriesCappedPerBrowser()
 
 void TestQCefClientHandler::reconnectsOnlyWhileItCanHelp_data()
 {
-    // Load events as the engine reports them ("start", "error <code>",
-    // "end <status>", the handler's "own" loads, "stop"), and "fire", which
+    // Load events as the engine reports them ("post" or "get" requests,
+    // "start", "error <code>" of the platform or "elsewhere", "end <status>",
+    // the handler's "own" loads, an own load that "failed" unstarted, "stop"), and "fire", which
     // runs the retries waiting by then; what the reconnector does in answer.
     QTest::addColumn<QString>("steps");
     QTest::addColumn<QString>("done");
@@ -296,6 +303,14 @@ void TestQCefClientHandler::reconnectsOnlyWhileItCanHelp_data()
     QTest::newRow("a retry that fails otherwise ends them") << "start; error -102; fire; start; error -320; fire"
                                                             << "wait 2000; load";
     QTest::newRow("browser closed") << "start; error -102; stop; fire; start; error -102; fire" << "wait 2000";
+    // Was: any address was retried, and a failed form post sent again as a GET.
+    QTest::newRow("reconnectRetriesAnyUrl: another origin") << "start; error -102 elsewhere; fire" << "";
+    QTest::newRow("reconnectRetriesAnyUrl: a posted form")
+        << "post; start; error -102; fire; get; start; error -102; fire" << "wait 2000; load";
+    // Was: an error page that failed unstarted left its own load behind,
+    // which took the next navigation for its own and kept retrying.
+    QTest::newRow("longFailingUrlLoops: stale own load")
+        << "start; error -102; own; failed; start; fire" << "wait 2000";
 }
 
 void TestQCefClientHandler::reconnectsOnlyWhileItCanHelp()
@@ -310,15 +325,20 @@ void TestQCefClientHandler::reconnectsOnlyWhileItCanHelp()
             log << QStringLiteral("wait %1").arg(delayMs);
             waiting.push_back(std::move(task));
         },
-        [&](const std::string &url) { log << (url == address ? QStringLiteral("load") : QStringLiteral("load elsewhere")); });
+        [&](const std::string &url) { log << (url == address ? QStringLiteral("load") : QStringLiteral("load elsewhere")); },
+        [&](const std::string &url) { return url == address; });
     for (const QString &step : steps.split(QStringLiteral("; "))) {
         const QStringList words = step.split(QLatin1Char(' '));
-        if (words.first() == QLatin1String("start"))
+        if (words.first() == QLatin1String("post") || words.first() == QLatin1String("get"))
+            reconnector.onRequest(words.first().toUpper().toStdString());
+        else if (words.first() == QLatin1String("start"))
             reconnector.onLoadStart();
+        else if (words.first() == QLatin1String("failed"))
+            reconnector.ownLoadFailed();
         else if (words.first() == QLatin1String("own"))
             reconnector.expectOwnLoad();
         else if (words.first() == QLatin1String("error"))
-            reconnector.onLoadError(words.at(1).toInt(), address);
+            reconnector.onLoadError(words.at(1).toInt(), words.size() > 2 ? "http://10.0.0.2/" : address);
         else if (words.first() == QLatin1String("end"))
             reconnector.onLoadEnd(words.at(1).toInt());
         else if (words.first() == QLatin1String("stop"))

@@ -48,6 +48,7 @@ private slots:
     void failedLoadsKeepTheirOwnCodes_data();
     void failedLoadsKeepTheirOwnCodes();
     void consoleGoesToTheClient();
+    void pageGoesWhileItsDialogIsOpen();
     void fullscreenAndBack_data();
     void fullscreenAndBack();
     void certificateErrorsWaitForTheClient_data();
@@ -543,6 +544,27 @@ void TestCefBrowser::consoleGoesToTheClient()
                               20000);
     QCOMPARE(b.client->wrongThreadCalls(), 0);
     QVERIFY(b.close());
+}
+
+void TestCefBrowser::pageGoesWhileItsDialogIsOpen()
+{
+    // Was: the page went with its view while the engine waited in its alert,
+    // and the engine went on with a page that no longer existed.
+    const long pagesBefore = cef::stats::Get(cef::stats::kPages);
+    Browser b = create(QStringLiteral("about:blank"));
+    QVERIFY(b.browser);
+    b.client->holdDialogs = true;
+    // The engine waits for the answer inside its own call, so the window
+    // goes from a timer that runs meanwhile.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!b.client->events("dialog").isEmpty())
+            b.host.reset();
+    });
+    poll.start(20);
+    b.browser->GetMainFrame()->ExecuteJavaScript("alert('held')", "", 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!b.client->events("before-close").isEmpty(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(cef::stats::Get(cef::stats::kPages), pagesBefore, 20000);
 }
 
 namespace {

@@ -134,6 +134,15 @@ bool RecordingClient::OnConsoleMessage(CefRefPtr<CefBrowser> browser,
     return true;
 }
 
+bool RecordingClient::OnJSDialog(CefRefPtr<CefBrowser> browser, const CefString &, JSDialogType, const CefString &,
+                                 const CefString &, CefRefPtr<CefJSDialogCallback> callback, bool &)
+{
+    record(QStringLiteral("dialog %1").arg(browser->GetIdentifier()));
+    std::lock_guard<std::mutex> guard(lock_);
+    heldDialogs_ << callback;
+    return true;
+}
+
 void RecordingClient::OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status)
 {
     record(QStringLiteral("terminated %1 %2").arg(browser->GetIdentifier()).arg(int(status)));

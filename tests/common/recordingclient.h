@@ -1,6 +1,7 @@
 #ifndef RECORDINGCLIENT_H
 #define RECORDINGCLIENT_H
 
+#include <atomic>
 #include <mutex>
 
 #include <QList>
@@ -13,6 +14,7 @@
 // thread it arrived on, so that tests can check order and threads.
 class RecordingClient : public CefClient,
                         public CefDisplayHandler,
+                        public CefJSDialogHandler,
                         public CefLifeSpanHandler,
                         public CefLoadHandler,
                         public CefRequestHandler
@@ -45,8 +47,11 @@ public:
     // certificateCallback for the test, or refuses it at once.
     bool takeCertificateErrors = false;
     CefRefPtr<CefCallback> certificateCallback;
+    // Whether JavaScript dialogs are taken, recorded and left unanswered.
+    std::atomic<bool> holdDialogs{false};
 
     CefRefPtr<CefDisplayHandler> GetDisplayHandler() override { return this; }
+    CefRefPtr<CefJSDialogHandler> GetJSDialogHandler() override { return holdDialogs ? this : nullptr; }
     CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() override { return this; }
     CefRefPtr<CefLoadHandler> GetLoadHandler() override { return this; }
     CefRefPtr<CefRequestHandler> GetRequestHandler() override { return this; }
@@ -59,6 +64,9 @@ public:
                           const CefString &message,
                           const CefString &source,
                           int line) override;
+    bool OnJSDialog(CefRefPtr<CefBrowser> browser, const CefString &originUrl, JSDialogType dialogType,
+                    const CefString &messageText, const CefString &defaultPromptText,
+                    CefRefPtr<CefJSDialogCallback> callback, bool &suppressMessage) override;
     void OnAfterCreated(CefRefPtr<CefBrowser> browser) override;
     bool DoClose(CefRefPtr<CefBrowser> browser) override;
     void OnBeforeClose(CefRefPtr<CefBrowser> browser) override;
@@ -84,6 +92,7 @@ private:
     QStringList events_;
     QList<LoadError> errors_;
     QList<CefRefPtr<CefBrowser>> browsers_;
+    QList<CefRefPtr<CefJSDialogCallback>> heldDialogs_;
     int wrongThread_ = 0;
 
     IMPLEMENT_REFCOUNTING(RecordingClient);

@@ -43,6 +43,13 @@ private slots:
     void misbehavingServer_data();
     void misbehavingServer();
 
+    // Hostile pages and a missing engine (tst_program_hostile.cpp).
+    void permissionQuestionAbortsWhenItsWindowGoes();
+    void alertLoopHoldsTheOperator();
+    void longFailingUrlLoops();
+    void missingEngineModuleIsSilent_data();
+    void missingEngineModuleIsSilent();
+
     // What an operator does beyond watching (tst_program_operator.cpp).
     void pageGetsWebGl();
     void downloadsLandWholeUnderTwoNames();
