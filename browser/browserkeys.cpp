@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #include "include/wrapper/cef_helpers.h"
-#include "pagedialogs.h"
+#include "pagequestion.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ const char stateBeforeFullScreen[] = "vmpStateBeforeFullScreen";
 // GUI thread.
 void toggleFullScreen(CefRefPtr<CefBrowser> browser)
 {
-    QWidget *window = browserWindow(browser);
+    QWidget *window = PageQuestion::windowOf(browser);
     if (!window)
         return;
     const QVariant before = window->property(stateBeforeFullScreen);

@@ -1,29 +1,14 @@
 #include "certificatequestion.h"
 
-#include <memory>
-
 #include <QMessageBox>
 #include <QPushButton>
-#include <QWidget>
 
 #include "certificatepins.h"
+#include "pagequestion.h"
 
-void askToTrustCertificate(QWidget *parent, const QString &address, const QByteArray &fingerprint,
+void askToTrustCertificate(CefRefPtr<CefBrowser> browser, const QString &address, const QByteArray &fingerprint,
                            const QByteArray &pinned, std::function<void(bool)> answer)
 {
-    if (!parent) {
-        answer(false);
-        return;
-    }
-    // Answered once, whichever comes first: the user's choice or the box
-    // going with its window.
-    auto once = std::make_shared<std::function<void(bool)>>(std::move(answer));
-    const auto give = [once](bool trusted) {
-        std::function<void(bool)> pending;
-        pending.swap(*once);
-        if (pending)
-            pending(trusted);
-    };
     const QString readable = CertificatePins::readable(fingerprint);
     QString text;
     if (pinned.isEmpty()) {
@@ -40,10 +25,8 @@ void askToTrustCertificate(QWidget *parent, const QString &address, const QByteA
                                  "请与平台管理员核对新的指纹；不一致时请拒绝。信任新证书将替换以前的证书。")
                    .arg(address, CertificatePins::readable(pinned), readable);
     }
-    QMessageBox *box = new QMessageBox(parent);
-    box->setAttribute(Qt::WA_DeleteOnClose);
+    QMessageBox *box = new QMessageBox;
     box->setWindowTitle(address);
-    box->setWindowModality(Qt::WindowModal);
     box->setIcon(QMessageBox::Warning);
     box->setTextFormat(Qt::PlainText);
     box->setText(text);
@@ -51,7 +34,7 @@ void askToTrustCertificate(QWidget *parent, const QString &address, const QByteA
     QPushButton *refuse = box->addButton(QString::fromUtf8("拒绝"), QMessageBox::RejectRole);
     box->setDefaultButton(refuse);
     box->setEscapeButton(refuse);
-    QObject::connect(box, &QMessageBox::finished, box, [box, trust, give] { give(box->clickedButton() == trust); });
-    QObject::connect(box, &QObject::destroyed, [give] { give(false); });
-    box->open();
+    PageQuestion::ask(browser, box, [box, trust, answer](bool answered) {
+        answer(answered && box->clickedButton() == trust);
+    });
 }

@@ -6,7 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
-class QWidget;
+#include "include/cef_browser.h"
 
 // Asks the user whether the platform at |address| may be trusted with the
 // certificate whose SHA-256 fingerprint is |fingerprint|, which nobody the
@@ -15,11 +15,11 @@ class QWidget;
 // warns that the certificate has changed, naming both. Refusing is the
 // default button and the Escape button; trusting carries Alt+T.
 //
-// The question is modal to |parent|'s window and returns at once; |answer|
-// is called exactly once, on the GUI thread, with true to trust. It is
-// refused when |parent| is null or its window goes before the user answers.
-// GUI thread only.
-void askToTrustCertificate(QWidget *parent, const QString &address, const QByteArray &fingerprint,
+// The question is a PageQuestion over |browser|'s window and returns at
+// once; |answer| is called exactly once, on the GUI thread, with true to
+// trust. It is refused when the window is gone or goes before the user
+// answers. GUI thread only.
+void askToTrustCertificate(CefRefPtr<CefBrowser> browser, const QString &address, const QByteArray &fingerprint,
                            const QByteArray &pinned, std::function<void(bool)> answer);
 
 #endif // CERTIFICATEQUESTION_H

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QThread>
 #include <QVariant>
 #include <QWidget>
@@ -60,6 +62,13 @@ PageQuestion::PageQuestion(QWidget *window, QWidget *view, QDialog *box, std::fu
     window->installEventFilter(this);
     connect(box, &QDialog::finished, this, [this] { finish(true); });
     box->show();
+    // A box shown this way gives the keyboard to its first button, which
+    // then takes Return for itself; Return must answer with the default,
+    // which for a question of trust is the refusal.
+    if (QMessageBox *message = qobject_cast<QMessageBox *>(box)) {
+        if (QPushButton *byDefault = message->defaultButton())
+            byDefault->setFocus();
+    }
     box->raise();
     box->activateWindow();
 }

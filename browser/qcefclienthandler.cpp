@@ -259,7 +259,7 @@ void QCefClientHandler::OnBeforeDownload(CefRefPtr<CefBrowser> browser,
     CefRefPtr<QCefClientHandler> self = this;
     const QString origin = shownOrigin(page.host().isEmpty() ? file : page);
     onGuiThread([self, browser, browserId, origin] {
-        askMultipleDownloads(browserWindow(browser), origin, [self, browserId](bool allowed) {
+        askMultipleDownloads(browser, origin, [self, browserId](bool allowed) {
             CefPostTask(TID_UI, [self, browserId, allowed] { self->answerDownloads(browserId, allowed); });
         });
     });
@@ -744,7 +744,7 @@ void QCefClientHandler::decideCertificate(CefRefPtr<CefBrowser> browser, const Q
                 waiter->Cancel();
         }
     };
-    askToTrustCertificate(browserWindow(browser), address, fingerprint, pinned, answer);
+    askToTrustCertificate(browser, address, fingerprint, pinned, answer);
 }
 
 std::string QCefClientHandler::errorPage(const CefString &failedUrl, const CefString &errorText, int errorCode)
