@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QOpenGLContext>
 
+#include "include/cef_command_line.h"
 #include "libcef/build_id.h"
 #include "libcef/engine_module.h"
 #include "libcef/gpu_info.h"
@@ -34,8 +35,9 @@ void DeleteShareContext() {
 // The engine draws through contexts that share with Qt's global one. Qt
 // WebEngine makes that context inside the QApplication constructor when the
 // program links it, which costs the first window its start; loaded later, it
-// expects to find the context in place and warns otherwise. So it is made
-// here, just before the module loads, as Qt WebEngine would make it.
+// expects to find the context in place and warns otherwise, even when the
+// views will be drawn without OpenGL. So it is made here, just before the
+// module loads, as Qt WebEngine would make it; the renderer is read from it.
 void EnsureGlobalShareContext() {
   if (qt_gl_global_share_context())
     return;
@@ -47,15 +49,20 @@ void EnsureGlobalShareContext() {
   qAddPostRoutine(DeleteShareContext);
 }
 
-// Under a software OpenGL the engine's GPU blocklist turns WebGL off,
-// although WebGL works there; on a real GPU the blocklist stays in charge.
-// Decided once the driver is loaded for the shared context, before the
-// engine reads its switches.
-void LiftBlocklistForSoftwareOpenGl() {
+// How the views are drawn, decided once the driver is loaded for the shared
+// context and before the engine reads its switches. Under a software OpenGL
+// the engine's GPU blocklist turns WebGL off, although WebGL works there: the
+// blocklist is lifted when the application asks for WebGL, and otherwise the
+// views do without OpenGL, which costs a camera wall less than half the CPU.
+Drawing PrepareDrawing() {
   const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-  if (flags.contains("--ignore-gpu-blocklist") || !IsSoftwareRenderer(OpenGlRenderer()))
-    return;
-  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", (flags + " --ignore-gpu-blocklist").trimmed());
+  const bool lifted = flags.contains("--ignore-gpu-blocklist");
+  CefRefPtr<CefCommandLine> command_line = CefCommandLine::GetGlobalCommandLine();
+  const bool webgl = lifted || (command_line && command_line->HasSwitch(kEnableSoftwareWebGl));
+  const Drawing drawing = ChooseDrawing(OpenGlRenderer(), webgl);
+  if (drawing == Drawing::kSoftwareOpenGl && !lifted)
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", (flags + " --ignore-gpu-blocklist").trimmed());
+  return drawing;
 }
 
 // A program started from a desktop entry has no terminal: the user is told
@@ -79,9 +86,10 @@ void ReportMissingEngine(const std::string& error) {
 Backend* GetBackend() {
   if (g_backend)
     return g_backend;
+  Drawing drawing = Drawing::kGpu;
   if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
     EnsureGlobalShareContext();
-    LiftBlocklistForSoftwareOpenGl();
+    drawing = PrepareDrawing();
   }
   std::string error;
   using Entry = Backend* (*)();
@@ -100,6 +108,8 @@ Backend* GetBackend() {
     return nullptr;
   }
   g_backend = entry();
+  if (drawing == Drawing::kSoftware)
+    g_backend->UseSoftwareSceneGraph();
   return g_backend;
 }
 

@@ -34,6 +34,13 @@ class Backend {
                              const CefBrowserSettings& settings,
                              int id) = 0;
 
+  ///
+  /// GUI thread, before the first browser is created: the views are drawn
+  /// with Qt Quick's software scene graph, and the engine composites on the
+  /// CPU.
+  ///
+  virtual void UseSoftwareSceneGraph() = 0;
+
   /// GUI thread, in CefShutdown: closes every browser still open now.
   virtual void CloseAllBrowsers() = 0;
 

@@ -229,9 +229,10 @@ bool Context::Start(const CefMainArgs& args, const CefSettings& settings, CefRef
     qputenv("QTWEBENGINE_REMOTE_DEBUGGING", QByteArray::number(settings.remote_debugging_port));
 
   // Switches that the application adds to the command line reach the engine
-  // through its flags variable.
+  // through its flags variable. As in CEF, the application changes the
+  // global command line, which the layer reads later on.
   if (app_) {
-    CefRefPtr<CefCommandLine> command_line = CefCommandLine::GetGlobalCommandLine()->Copy();
+    CefRefPtr<CefCommandLine> command_line = CefCommandLine::GetGlobalCommandLine();
     CefCommandLine::SwitchMap before;
     command_line->GetSwitches(before);
     app_->OnBeforeCommandLineProcessing(CefString(), command_line);

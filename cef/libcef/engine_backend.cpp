@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPointer>
+#include <QQuickWindow>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
@@ -49,6 +50,12 @@ class EngineBackend : public Backend {
                      const CefBrowserSettings& settings,
                      int id) override {
     CefBrowserHostImpl::Create(info, client, url, settings, id);
+  }
+
+  void UseSoftwareSceneGraph() override {
+    CEF_REQUIRE_GUI_THREAD();
+    // Before the engine starts: it reads the choice to decide how it composites.
+    QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
   }
 
   void CloseAllBrowsers() override {

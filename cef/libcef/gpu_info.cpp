@@ -7,6 +7,8 @@
 
 namespace cef {
 
+const char kEnableSoftwareWebGl[] = "enable-software-webgl";
+
 QByteArray OpenGlRenderer() {
   // Qt's global shared context, made just before the engine loads, has
   // loaded the driver already, so asking it costs about a millisecond.
@@ -42,6 +44,15 @@ bool IsSoftwareRenderer(const QByteArray& renderer) {
       return true;
   }
   return false;
+}
+
+Drawing ChooseDrawing(const QByteArray& renderer, bool webgl) {
+  // Without OpenGL the software scene graph is the only one that can draw.
+  if (renderer.isEmpty())
+    return Drawing::kSoftware;
+  if (!IsSoftwareRenderer(renderer))
+    return Drawing::kGpu;
+  return webgl ? Drawing::kSoftwareOpenGl : Drawing::kSoftware;
 }
 
 }  // namespace cef

@@ -21,6 +21,32 @@ QByteArray OpenGlRenderer();
 ///
 bool IsSoftwareRenderer(const QByteArray& renderer);
 
+///
+/// The switch with which an application asks for WebGL under a software
+/// OpenGL. It changes nothing on a GPU, whose blocklist stays in charge.
+///
+extern const char kEnableSoftwareWebGl[];
+
+///
+/// How the engine's views are drawn.
+///
+enum class Drawing {
+  /// Qt Quick's OpenGL scene graph on a GPU.
+  kGpu,
+  /// The OpenGL scene graph on a software OpenGL, with the engine's GPU
+  /// blocklist lifted so that pages get WebGL.
+  kSoftwareOpenGl,
+  /// Qt Quick's software scene graph: the engine composites on the CPU and
+  /// pages get no WebGL. Far cheaper than drawing through a software OpenGL.
+  kSoftware,
+};
+
+///
+/// Any thread: the drawing for the OpenGL |renderer| (empty when there is no
+/// OpenGL), with |webgl| when WebGL was asked for under a software OpenGL.
+///
+Drawing ChooseDrawing(const QByteArray& renderer, bool webgl);
+
 }  // namespace cef
 
 #endif  // CEF_LIBCEF_GPU_INFO_H_

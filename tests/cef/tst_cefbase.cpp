@@ -8,6 +8,8 @@
 #include "include/cef_command_line.h"
 #include "libcef/gpu_info.h"
 
+Q_DECLARE_METATYPE(cef::Drawing)
+
 namespace {
 
 // Characters whose destructor counts, to see who frees a cef_string_t and how
@@ -117,27 +119,30 @@ private slots:
         QCOMPARE(freed, 2);
     }
 
-    // Only a renderer that draws on the CPU gets the GPU blocklist lifted.
-    void softwareRenderersAreKnown_data()
+    // A software OpenGL draws with the software scene graph unless WebGL was
+    // asked for; a GPU always through OpenGL, whatever was asked.
+    void drawingChosenByRenderer_data()
     {
         QTest::addColumn<QByteArray>("renderer");
-        QTest::addColumn<bool>("software");
-        QTest::newRow("llvmpipe") << QByteArray("llvmpipe (LLVM 15.0.6, 256 bits)") << true;
-        QTest::newRow("Gallium softpipe") << QByteArray("Gallium 0.4 on softpipe") << true;
-        QTest::newRow("SwiftShader") << QByteArray("Google SwiftShader") << true;
-        QTest::newRow("Windows' own") << QByteArray("GDI Generic") << true;
-        // A hardware driver compiled with LLVM names it too.
-        QTest::newRow("Radeon with LLVM") << QByteArray("AMD Radeon RX 580 (polaris10, LLVM 15.0.6)") << false;
-        QTest::newRow("Intel") << QByteArray("Mesa Intel(R) UHD Graphics 620 (KBL GT2)") << false;
-        QTest::newRow("virtual GPU") << QByteArray("virgl (NVIDIA GeForce GTX 1080)") << false;
-        QTest::newRow("no OpenGL") << QByteArray() << false;
+        QTest::addColumn<bool>("webgl");
+        QTest::addColumn<cef::Drawing>("drawing");
+        const QByteArray llvmpipe("llvmpipe (LLVM 15.0.6, 256 bits)");
+        QTest::newRow("llvmpipe") << llvmpipe << false << cef::Drawing::kSoftware;
+        QTest::newRow("llvmpipe, WebGL asked") << llvmpipe << true << cef::Drawing::kSoftwareOpenGl;
+        QTest::newRow("Gallium softpipe") << QByteArray("Gallium 0.4 on softpipe") << false << cef::Drawing::kSoftware;
+        QTest::newRow("Windows' own, WebGL") << QByteArray("GDI Generic") << true << cef::Drawing::kSoftwareOpenGl;
+        QTest::newRow("Radeon, built with LLVM") << QByteArray("AMD Radeon (LLVM 15.0.6)") << true << cef::Drawing::kGpu;
+        QTest::newRow("Intel") << QByteArray("Mesa Intel(R) UHD Graphics 620 (KBL GT2)") << false << cef::Drawing::kGpu;
+        // Nothing else can draw without OpenGL, and no WebGL comes of asking.
+        QTest::newRow("no OpenGL, WebGL") << QByteArray() << true << cef::Drawing::kSoftware;
     }
 
-    void softwareRenderersAreKnown()
+    void drawingChosenByRenderer()
     {
         QFETCH(QByteArray, renderer);
-        QFETCH(bool, software);
-        QCOMPARE(cef::IsSoftwareRenderer(renderer), software);
+        QFETCH(bool, webgl);
+        QFETCH(cef::Drawing, drawing);
+        QCOMPARE(cef::ChooseDrawing(renderer, webgl), drawing);
     }
 };
 

@@ -113,6 +113,23 @@ QRect screenGeometry(unsigned long window)
     return QRect(x, y, attributes.width, attributes.height);
 }
 
+QImage grab(unsigned long window, const QRect &rect)
+{
+    Display *const d = display();
+    const QRect area = rect.translated(screenGeometry(window).topLeft());
+    XImage *image = d ? XGetImage(d, DefaultRootWindow(d), area.x(), area.y(), unsigned(area.width()),
+                                  unsigned(area.height()), AllPlanes, ZPixmap)
+                      : nullptr;
+    // A screen of depth 24 keeps 32-bit pixels, as QImage's RGB32 does.
+    const QImage grabbed = image && image->bits_per_pixel == 32
+        ? QImage(reinterpret_cast<uchar *>(image->data), area.width(), area.height(), image->bytes_per_line,
+                 QImage::Format_RGB32).copy()
+        : QImage();
+    if (image)
+        XDestroyImage(image);
+    return grabbed;
+}
+
 bool isViewable(unsigned long window)
 {
     Display *const d = display();

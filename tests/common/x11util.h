@@ -1,6 +1,7 @@
 #ifndef X11UTIL_H
 #define X11UTIL_H
 
+#include <QImage>
 #include <QList>
 #include <QRect>
 #include <QSize>
@@ -12,6 +13,9 @@ namespace x11 {
 
 // The window's rectangle in root (screen) coordinates, or an empty rectangle.
 QRect screenGeometry(unsigned long window);
+
+// What the screen shows of |rect|, in |window|'s coordinates, or a null image.
+QImage grab(unsigned long window, const QRect &rect);
 
 // True when the window is mapped and all its ancestors are too.
 bool isViewable(unsigned long window);

@@ -51,7 +51,8 @@ private slots:
     void missingEngineModuleIsSilent();
 
     // What an operator does beyond watching (tst_program_operator.cpp).
-    void pageGetsWebGl();
+    void webGlOnlyWhenAsked_data();
+    void webGlOnlyWhenAsked();
     void downloadsLandWholeUnderTwoNames();
     void dialogsAnswerThePage();
     void fileChooserHandsPageTheFiles_data();
@@ -76,8 +77,9 @@ private:
     QString neighbour(int last) const;
     // Requests for |path| the platform has seen.
     int countRequests(const QByteArray &path) const;
-    // Starts the program and logs in to |target| with |password|.
-    bool startAndLogIn(ClientSession &session, const QString &target, const QString &password = QStringLiteral("pw"));
+    // Starts the program with |arguments| and logs in to |target| with |password|.
+    bool startAndLogIn(ClientSession &session, const QString &target, const QString &password = QStringLiteral("pw"),
+                       const QStringList &arguments = QStringList());
     // Starts the program, logs in to the platform and waits until its page
     // is asked for and the view shows.
     bool openPage(ClientSession &session, const QString &password = QStringLiteral("pw"));

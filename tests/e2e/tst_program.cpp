@@ -67,9 +67,10 @@ int TestProgram::countRequests(const QByteArray &path) const
                              [&](const PlatformServer::Request &request) { return request.path == path; }));
 }
 
-bool TestProgram::startAndLogIn(ClientSession &session, const QString &target, const QString &password)
+bool TestProgram::startAndLogIn(ClientSession &session, const QString &target, const QString &password,
+                                const QStringList &arguments)
 {
-    if (!session.start())
+    if (!session.start(arguments))
         return false;
     const unsigned long loginWindow = session.waitForLoginWindow();
     return loginWindow && session.login(loginWindow, target, QStringLiteral("operator"), password);

@@ -37,8 +37,8 @@ private slots:
 
 private:
     QString staged(const QString &path) const { return destDir.path() + prefix + QLatin1Char('/') + path; }
-    // The value of |key| in the installed desktop entry.
-    QString desktopValue(const QString &key) const;
+    // The value of the |n|th |key| in the installed desktop entry.
+    QString desktopValue(const QString &key, int n = 1) const;
 
     QTemporaryDir destDir;
     QProcess windowManager;
@@ -71,13 +71,13 @@ void TestInstall::cleanupTestCase()
     windowManager.waitForFinished();
 }
 
-QString TestInstall::desktopValue(const QString &key) const
+QString TestInstall::desktopValue(const QString &key, int n) const
 {
     QFile entry(staged(QStringLiteral("share/applications/vmpclient.desktop")));
     if (!entry.open(QIODevice::ReadOnly))
         return QString();
     for (const QString &line : QString::fromUtf8(entry.readAll()).split(QLatin1Char('\n'))) {
-        if (line.startsWith(key + QLatin1Char('=')))
+        if (line.startsWith(key + QLatin1Char('=')) && --n == 0)
             return line.mid(key.size() + 1);
     }
     return QString();
@@ -92,9 +92,10 @@ void TestInstall::desktopEntryStartsTheLauncher()
     QVERIFY2(validate.waitForFinished(), "desktop-file-validate (desktop-file-utils) is missing");
     const QByteArray complaints = validate.readAll();
     QVERIFY2(validate.exitCode() == 0 && complaints.isEmpty(), complaints.constData());
-    // It starts the launcher by the full path it has once installed, and
-    // names an icon that is there, in the theme every desktop falls back to.
+    // It starts the launcher by its installed full path, also with WebGL as an action, and names an
+    // icon that is there, in the theme every desktop falls back to.
     QCOMPARE(desktopValue(QStringLiteral("Exec")), QLatin1Char('"') + launcher + QLatin1Char('"'));
+    QCOMPARE(desktopValue(QStringLiteral("Exec"), 2), QLatin1Char('"') + launcher + QStringLiteral("\" --webgl"));
     const QString icon = staged(QStringLiteral("share/icons/hicolor/scalable/apps/%1.svg").arg(desktopValue("Icon")));
     QVERIFY2(QFileInfo(icon).isFile(), qPrintable(icon));
 }
