@@ -5,6 +5,7 @@
 //      a minimal Qt WebEngine program started cold on the same address
 //   3. login click to page painted on the screen, same pair
 //   4. PSS of the whole process tree showing that page, same pair
+//   5. the camera wall (wallbench.h): vmpclient / Chromium in app mode
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -26,6 +27,7 @@
 #include "platformserver.h"
 #include "platformserverthread.h"
 #include "proctree.h"
+#include "wallbench.h"
 #include "windowmanager.h"
 #include "x11util.h"
 #include "xprobe.h"
@@ -338,6 +340,88 @@ void progress(const QString &text)
     std::fprintf(stderr, "%s\n", qPrintable(text));
 }
 
+// The camera wall, vmpclient and Chromium alternating (ABBA), and its table;
+// false when a run failed.
+bool runWall(const WallBench::Settings &settings, int runs)
+{
+    WallBench bench(settings);
+    QString error;
+    if (!bench.setUp(&error)) {
+        progress(QStringLiteral("camera wall set-up failed: ") + error);
+        return false;
+    }
+    // Index 0: vmpclient, 1: Chromium.
+    Series cpu[2], pss[2], shown[2], dropped[2], silence[2];
+    for (int i = 0; i < runs; ++i) {
+        const bool clientFirst = i % 2 == 1;
+        for (int k = 0; k < 2; ++k) {
+            const bool client = (k == 0) == clientFirst;
+            const WallBench::Run run = client ? bench.runClient() : bench.runChromium();
+            const int side = client ? 0 : 1;
+            cpu[side].add({run.cpuSecondsPerMinute, run.ok});
+            pss[side].add({run.pssMiB, run.ok});
+            shown[side].add({run.shownPerSecond, run.ok});
+            dropped[side].add({double(run.dropped), run.ok});
+            silence[side].add({double(run.longestSilenceMs), run.ok});
+            progress(QStringLiteral("wall %1 %2: %3")
+                         .arg(client ? "vmpclient" : "chromium")
+                         .arg(i + 1)
+                         .arg(run.ok ? QStringLiteral("%1 CPU s/min, %2 MiB, %3 frames/s shown, %4 dropped, "
+                                                      "GUI silent %5 ms at most")
+                                           .arg(run.cpuSecondsPerMinute, 0, 'f', 1)
+                                           .arg(run.pssMiB, 0, 'f', 1)
+                                           .arg(run.shownPerSecond, 0, 'f', 1)
+                                           .arg(run.dropped)
+                                           .arg(run.longestSilenceMs)
+                                     : QStringLiteral("failed: ") + run.failure));
+        }
+    }
+
+    const bool noneDropped = !dropped[0].values.isEmpty()
+                             && *std::max_element(dropped[0].values.begin(), dropped[0].values.end()) == 0;
+    struct Row
+    {
+        const char *name;
+        const Series *series;
+        double target; // of the ratio; 0: none
+        int decimals;
+    };
+    const Row rows[] = {
+        {"CPU s per minute, whole process tree", cpu, 1.0, 1},
+        {"PSS of the process tree (MiB)", pss, 0.8, 1},
+        {"frames shown per second, all cameras", shown, 0, 1},
+        {"frames dropped in the window", dropped, 0, 0},
+        {"longest GUI silence (ms)", silence, 0, 0},
+    };
+    std::printf("\n| Camera wall, 4 × 1280x720 25 fps H.264 | vmpclient: median (min–max) "
+                "| Chromium app mode: median (min–max) | ratio | target |\n|---|---|---|---|---|\n");
+    bool measured = true;
+    for (const Row &row : rows) {
+        const Series &client = row.series[0];
+        const Series &peer = row.series[1];
+        const bool both = !client.values.isEmpty() && !peer.values.isEmpty();
+        measured = measured && both && !client.failures && !peer.failures;
+        const double ratio = both && peer.median() > 0 ? client.median() / peer.median() : 0;
+        QString target = QStringLiteral("–");
+        if (row.series == cpu)
+            target = QStringLiteral("≤ 1.00x with 0 frames dropped %1")
+                         .arg(ratio > 0 ? QString::fromLatin1(noneDropped && ratio <= row.target ? "met" : "missed") : QStringLiteral("not measured"));
+        else if (row.series == dropped)
+            target = QStringLiteral("0 %1").arg(noneDropped ? "met" : "missed");
+        else if (row.target > 0)
+            target = QStringLiteral("≤ %1x %2")
+                         .arg(row.target, 0, 'f', 2)
+                         .arg(ratio > 0 ? verdict(ratio, row.target) : QStringLiteral("not measured"));
+        std::printf("| %s | %s | %s | %s | %s |\n", row.name, qPrintable(client.describe(row.decimals)),
+                    qPrintable(peer.describe(row.decimals)),
+                    ratio > 0 ? qPrintable(QStringLiteral("%1x").arg(ratio, 0, 'f', 2)) : "–", qPrintable(target));
+    }
+    std::printf("\n%d runs of each program, alternating, %d s of warm-up, then %d s measured; Chromium started as "
+                "`chromium --app=http://ADDRESS/cameras`.\n",
+                runs, settings.warmupSeconds, settings.windowSeconds);
+    return measured;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -354,15 +438,36 @@ int main(int argc, char *argv[])
                                            QStringLiteral("PATH"));
     const QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("Runs of each program (at least 5)."),
                                         QStringLiteral("N"), QStringLiteral("9"));
-    const QCommandLineOption partsOption(QStringLiteral("parts"),
-                                         QStringLiteral("Comma-separated parts to run: start, page (default both)."),
-                                         QStringLiteral("LIST"), QStringLiteral("start,page"));
-    parser.addOptions({clientOption, emptyOption, browserOption, runsOption, partsOption});
+    const QCommandLineOption partsOption(
+        QStringLiteral("parts"), QStringLiteral("Comma-separated parts to run: start, page, wall (default all)."),
+        QStringLiteral("LIST"), QStringLiteral("start,page,wall"));
+    const QCommandLineOption chromiumOption(QStringLiteral("chromium"),
+                                            QStringLiteral("Chromium, the camera wall's peer (default chromium)."),
+                                            QStringLiteral("PATH"), QStringLiteral("chromium"));
+    const QCommandLineOption streamOption(QStringLiteral("wall-stream"),
+                                          QStringLiteral("Fragmented MP4 that every camera of the wall plays."),
+                                          QStringLiteral("FILE"));
+    const auto number = [](const char *name, const char *help, const char *byDefault) {
+        return QCommandLineOption(QLatin1String(name), QLatin1String(help), QStringLiteral("N"),
+                                  QLatin1String(byDefault));
+    };
+    const QCommandLineOption wallRunsOption = number("wall-runs", "Camera-wall runs of each program (default 2).", "2");
+    const QCommandLineOption warmupOption =
+        number("wall-warmup", "Seconds the wall plays before it is measured (default 15).", "15");
+    const QCommandLineOption windowOption =
+        number("wall-window", "Seconds over which the wall is measured (default 45).", "45");
+    parser.addOptions({clientOption, emptyOption, browserOption, runsOption, partsOption, chromiumOption,
+                       streamOption, wallRunsOption, warmupOption, windowOption});
     parser.process(app);
     const int runs = qMax(5, parser.value(runsOption).toInt());
     const QStringList parts = parser.value(partsOption).split(QLatin1Char(','));
     if (!parser.isSet(clientOption) || !parser.isSet(emptyOption) || !parser.isSet(browserOption)) {
         progress(QStringLiteral("--client, --empty and --browser are required"));
+        return 2;
+    }
+    const bool wall = parts.contains(QStringLiteral("wall"));
+    if (wall && !parser.isSet(streamOption)) {
+        progress(QStringLiteral("the wall needs --wall-stream"));
         return 2;
     }
 
@@ -437,10 +542,17 @@ int main(int argc, char *argv[])
         {QStringLiteral("PSS of process tree showing the page (MiB) vs. minimal Qt WebEngine"), memClient, memBaseline,
          1.05, 1},
     };
-    std::printf("| Benchmark | vmpclient: median (min–max) | baseline: median (min–max) | ratio | target |\n");
-    std::printf("|---|---|---|---|---|\n");
+    const bool startOrPage = parts.contains(QStringLiteral("start")) || parts.contains(QStringLiteral("page"));
+    if (startOrPage) {
+        std::printf("| Benchmark | vmpclient: median (min–max) | baseline: median (min–max) | ratio | target |\n");
+        std::printf("|---|---|---|---|---|\n");
+    }
     bool allMeasured = true;
     for (const Row &row : rows) {
+        // A part that was not asked for has no row.
+        if (row.client.values.isEmpty() && row.baseline.values.isEmpty() && !row.client.failures
+            && !row.baseline.failures)
+            continue;
         const bool measured = !row.client.values.isEmpty() && !row.baseline.values.isEmpty();
         const double ratio = measured ? row.client.median() / row.baseline.median() : 0;
         allMeasured = allMeasured && measured;
@@ -449,6 +561,16 @@ int main(int argc, char *argv[])
                     measured ? qPrintable(QStringLiteral("%1x").arg(ratio, 0, 'f', 2)) : "–", row.target,
                     measured ? qPrintable(verdict(ratio, row.target)) : "not measured");
     }
-    std::printf("\n%d runs of each program, alternating; Qt %s.\n", runs, qVersion());
+    if (startOrPage)
+        std::printf("\n%d runs of each program, alternating; Qt %s.\n", runs, qVersion());
+    if (wall) {
+        WallBench::Settings settings;
+        settings.client = absolute(clientOption);
+        settings.chromium = parser.value(chromiumOption);
+        settings.streamFile = absolute(streamOption);
+        settings.warmupSeconds = qMax(1, parser.value(warmupOption).toInt());
+        settings.windowSeconds = qMax(5, parser.value(windowOption).toInt());
+        allMeasured = runWall(settings, qMax(1, parser.value(wallRunsOption).toInt())) && allMeasured;
+    }
     return allMeasured ? 0 : 1;
 }

@@ -63,9 +63,10 @@ void GuiProbe::run(unsigned long window)
     XSetErrorHandler(ignoreErrors);
     const Window root = DefaultRootWindow(display);
     // Qt sends the answer to the root window for the clients that watch its
-    // structure or redirect its children; the window manager holds the
-    // redirect, so this client watches the structure.
-    XSelectInput(display, root, StructureNotifyMask);
+    // structure or redirect its children, Chromium for those that watch or
+    // redirect its children; the window manager holds the redirect, so this
+    // client watches the structure and the children.
+    XSelectInput(display, root, StructureNotifyMask | SubstructureNotifyMask);
     const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
     const Atom ping = XInternAtom(display, "_NET_WM_PING", False);
     // The window manager pings as well; ours carry numbers it never uses.

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages listed in scripts/packages.txt that are missing.
+# Installs the Debian packages listed in scripts/packages.txt, and in the
+# further lists given (such as scripts/packages-bench.txt), that are missing.
+#   scripts/setup.sh [LIST...]
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
-mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$here/packages.txt")
+mapfile -t wanted < <(cat "$here/packages.txt" "$@" | grep -vE '^\s*(#|$)')
 missing=()
 for pkg in "${wanted[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
