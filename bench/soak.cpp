@@ -11,6 +11,7 @@
 #include <signal.h>
 
 #include <functional>
+#include <tuple>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -81,7 +82,7 @@ private:
     int runSchedule();
     int runPerEvent();
     // The PSS of the browser process and of its tree once things have settled.
-    QPair<double, double> settledPss();
+    std::pair<double, double> settledPss();
     void sample();
     void readPlatform();
 
@@ -129,6 +130,8 @@ bool Soak::setUp()
     QFile::remove(engineStatsPath);
     session.setEnv(QStringLiteral("QTWEBENGINE_REMOTE_DEBUGGING"), devTools.address());
     session.setEnv(QStringLiteral("CEFQT_STATS_FILE"), engineStatsPath);
+    for (const QString &pair : options.clientEnv)
+        session.setEnv(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
     clientLog.setFileName(QDir(options.outDir).filePath(QStringLiteral("client.log")));
     clientLog.open(QIODevice::WriteOnly | QIODevice::Truncate);
     QObject::connect(&session.process(), &QProcess::readyReadStandardOutput,
@@ -373,7 +376,7 @@ void Soak::outage()
     startPlatform();
 }
 
-QPair<double, double> Soak::settledPss()
+std::pair<double, double> Soak::settledPss()
 {
     // Past the page's own start-up work; then the lowest of a few samples.
     QTest::qWait(5000);
@@ -388,10 +391,15 @@ int Soak::runPerEvent()
             .arg(options.warmupEvents)
             .arg(options.outDir));
     clock.start();
-    const QList<QPair<QString, std::function<void()>>> kinds{
-        {QStringLiteral("popup opened and closed"), [this] { cyclePopup(); }},
-        {QStringLiteral("page switch"), [this] { switchPages(); }},
-        {QStringLiteral("renderer kill"),
+    struct Kind
+    {
+        QString name, text;
+        std::function<void()> run;
+    };
+    const QList<Kind> kinds{
+        {QStringLiteral("popup"), QStringLiteral("popup opened and closed"), [this] { cyclePopup(); }},
+        {QStringLiteral("switch"), QStringLiteral("page switch"), [this] { switchPages(); }},
+        {QStringLiteral("kill"), QStringLiteral("renderer kill"),
          [this] {
              // The program reloads a page after at most three renderer
              // deaths a minute; more often, it takes the page itself for
@@ -401,27 +409,36 @@ int Soak::runPerEvent()
              sinceKill.start();
              killRenderer();
          }},
-        {QStringLiteral("outage"), [this] { outage(); }},
+        {QStringLiteral("outage"), QStringLiteral("outage"), [this] { outage(); }},
     };
     const auto running = [this] { return !g_interrupted && session.process().state() != QProcess::NotRunning; };
-    for (const auto &kind : kinds) {
+    for (const Kind &kind : kinds) {
+        if (!options.kinds.contains(kind.name))
+            continue;
         for (int i = 0; i < options.warmupEvents && running(); ++i)
-            kind.second();
+            kind.run();
         if (!running())
             break;
-        const QPair<double, double> before = settledPss();
-        int done = 0;
-        for (; done < options.events && running(); ++done)
-            kind.second();
-        const QPair<double, double> after = settledPss();
-        samples.addCost(SoakEventCost{kind.first, done, before.first, after.first, before.second, after.second});
-        note(QStringLiteral("%1 × %2: browser %3 → %4 MiB, tree %5 → %6 MiB")
-                 .arg(kind.first)
-                 .arg(done)
-                 .arg(before.first, 0, 'f', 1)
-                 .arg(after.first, 0, 'f', 1)
-                 .arg(before.second, 0, 'f', 1)
-                 .arg(after.second, 0, 'f', 1));
+        SoakEventCost cost;
+        cost.kind = kind.text;
+        std::tie(cost.browserBefore, cost.treeBefore) = settledPss();
+        for (; cost.events < options.events / 2 && running(); ++cost.events)
+            kind.run();
+        cost.firstHalf = cost.events;
+        std::tie(cost.browserMiddle, cost.treeMiddle) = settledPss();
+        for (; cost.events < options.events && running(); ++cost.events)
+            kind.run();
+        std::tie(cost.browserAfter, cost.treeAfter) = settledPss();
+        samples.addCost(cost);
+        note(QStringLiteral("%1 × %2: browser %3 → %4 → %5 MiB, tree %6 → %7 → %8 MiB")
+                 .arg(cost.kind)
+                 .arg(cost.events)
+                 .arg(cost.browserBefore, 0, 'f', 1)
+                 .arg(cost.browserMiddle, 0, 'f', 1)
+                 .arg(cost.browserAfter, 0, 'f', 1)
+                 .arg(cost.treeBefore, 0, 'f', 1)
+                 .arg(cost.treeMiddle, 0, 'f', 1)
+                 .arg(cost.treeAfter, 0, 'f', 1));
     }
     if (g_interrupted)
         note(QStringLiteral("interrupted"));
@@ -472,14 +489,22 @@ int main(int argc, char *argv[])
                                        QStringLiteral("DIR"), QStringLiteral("soak"));
     const QCommandLineOption machineOption(QStringLiteral("machine"), QStringLiteral("Machine line for the report."),
                                            QStringLiteral("TEXT"));
+    const QCommandLineOption kindsOption(
+        QStringLiteral("kinds"), QStringLiteral("With --per-event: the kinds of event, of popup, switch, kill, outage."),
+        QStringLiteral("LIST"), options.kinds.join(QLatin1Char(',')));
     const QCommandLineOption perEventOption(
         QStringLiteral("per-event"),
         QStringLiteral("Instead of the timed run: each kind of event (popup, page switch, renderer kill, outage) "
                        "repeated, and the PSS it leaves behind per event. Popups, the other page and outages "
                        "last 1, 1 and 3 s unless given."));
-    parser.addOptions({outOption, machineOption, perEventOption});
+    const QCommandLineOption clientEnvOption(QStringLiteral("client-env"),
+                                             QStringLiteral("A variable of vmpclient's environment (repeatable)."),
+                                             QStringLiteral("NAME=VALUE"));
+    parser.addOptions({outOption, machineOption, perEventOption, kindsOption, clientEnvOption});
     parser.process(app);
     options.perEvent = parser.isSet(perEventOption);
+    options.kinds = parser.value(kindsOption).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    options.clientEnv = parser.values(clientEnvOption);
     if (options.perEvent) {
         options.popupOpenSeconds = 1;
         options.homeSeconds = 1;

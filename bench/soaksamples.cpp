@@ -63,7 +63,7 @@ QList<double> SoakSamples::window(double from, double to,
     return values;
 }
 
-QPair<double, double> SoakSamples::lowestPss(qint64 browser, int count, int gapMs)
+std::pair<double, double> SoakSamples::lowestPss(qint64 browser, int count, int gapMs)
 {
     double alone = -1, tree = -1;
     for (int i = 0; i < count; ++i) {
@@ -74,5 +74,5 @@ QPair<double, double> SoakSamples::lowestPss(qint64 browser, int count, int gapM
         alone = alone < 0 ? a : qMin(alone, a);
         tree = tree < 0 ? t : qMin(tree, t);
     }
-    return qMakePair(alone, tree);
+    return {alone, tree};
 }

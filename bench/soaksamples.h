@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 struct SoakSample
 {
@@ -35,14 +36,15 @@ struct SoakRecovery
     double seconds = -1; // until the page was shown again; negative: never
 };
 
-// What one kind of event costs: the lowest PSS before and after a number of
-// them, in MiB.
+// What one kind of event costs: the lowest PSS before a number of them,
+// halfway and after, in MiB. Growth that goes on in the second half is a
+// leak; growth that stops was the first events' warming up.
 struct SoakEventCost
 {
     QString kind;
-    int events = 0;
-    double browserBefore = 0, browserAfter = 0;
-    double treeBefore = 0, treeAfter = 0;
+    int events = 0, firstHalf = 0;
+    double browserBefore = 0, browserMiddle = 0, browserAfter = 0;
+    double treeBefore = 0, treeMiddle = 0, treeAfter = 0;
 };
 
 class SoakSamples
@@ -71,7 +73,7 @@ public:
     // PSS in MiB of |browser| alone (first) and of its tree (second), each
     // the lowest of |count| samples |gapMs| apart: single samples swing with
     // texture and media buffers, a leak raises the floor.
-    static QPair<double, double> lowestPss(qint64 browser, int count, int gapMs);
+    static std::pair<double, double> lowestPss(qint64 browser, int count, int gapMs);
 
 private:
     QFile csv;

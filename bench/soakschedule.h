@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // Every length in seconds since the schedule started.
 struct SoakOptions
@@ -20,8 +21,13 @@ struct SoakOptions
     bool perEvent = false;
     int events = 100;
     int warmupEvents = 3;
+    QStringList kinds{QStringLiteral("popup"), QStringLiteral("switch"), QStringLiteral("kill"),
+                      QStringLiteral("outage")};
     QString outDir;
     QString machine;
+    // NAME=VALUE pairs for the program's environment, for comparisons such
+    // as another scene graph.
+    QStringList clientEnv;
 };
 
 enum class SoakAction { Switch, Popup, Kill, OutageStart, OutageEnd };
