@@ -7,8 +7,10 @@
 # 15 minutes. Writes soak.md (tables), soak.csv (every sample), soak.png
 # (plot), client.log and engine-stats.txt to the results folder. Not part of
 # the tests.
-#   bench/soak.sh [--dry-run] [vmp-soak options, see --help]
+#   bench/soak.sh [--dry-run | --per-event] [vmp-soak options, see --help]
 # --dry-run: 5 minutes on a compressed schedule that exercises every action.
+# --per-event: each kind of event repeated (--events N, 100 by default) after
+# a warm-up, and the PSS left behind per event, in per-event.md; no plot.
 # The build goes to $VMP_SOAK_BUILD_DIR (default: build-soak), the results to
 # $VMP_SOAK_OUT (default: the build folder's soak-results). Port 80 needs root.
 set -euo pipefail
@@ -21,6 +23,10 @@ if [ "${1:-}" = "--dry-run" ]; then
   shift
   schedule=(--seconds 300 --warmup 60 --switch-every 30 --switch-phase 30 --popup-every 30 --popup-phase 15
             --kill-every 120 --kill-phase 80 --outage-every 150 --outage-phase 100)
+fi
+per_event=0
+if [ "${1:-}" = "--per-event" ]; then
+  per_event=1
 fi
 
 bash "$root/scripts/setup.sh"
@@ -37,5 +43,9 @@ machine="Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^
 mkdir -p "$results"
 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
   "$out/bench/vmp-soak" --out "$results" --machine "$machine" "${schedule[@]}" "$@"
+if [ "$per_event" = 1 ]; then
+  echo "Table: $results/per-event.md"
+  exit 0
+fi
 gnuplot -e "datafile='$results/soak.csv'; outfile='$results/soak.png'" "$root/bench/soak.gp"
 echo "Tables: $results/soak.md  Plot: $results/soak.png  Samples: $results/soak.csv"
