@@ -102,28 +102,36 @@ void CefBrowserHostImpl::WithView(std::function<void(QWebEngineView*, cef::Engin
     action(view_, page_);
 }
 
-#define ON_GUI_THREAD(body)                                          \
-  do {                                                               \
-    CefRefPtr<CefBrowserHostImpl> self = this;                       \
-    cef::Context::PostGuiTask([self] { self->WithView(body); });     \
-  } while (0)
-
 void CefBrowserHostImpl::GoBack() {
-  ON_GUI_THREAD([](QWebEngineView*, cef::EnginePage* page) { page->triggerAction(QWebEnginePage::Back); });
+  if (!CEF_CURRENTLY_ON_GUIT()) {
+    CEF_POST_GUI_TASK(cef::BindOnce(&CefBrowserHostImpl::GoBack, this));
+    return;
+  }
+  WithView([](QWebEngineView*, cef::EnginePage* page) { page->triggerAction(QWebEnginePage::Back); });
 }
 
 void CefBrowserHostImpl::GoForward() {
-  ON_GUI_THREAD([](QWebEngineView*, cef::EnginePage* page) { page->triggerAction(QWebEnginePage::Forward); });
+  if (!CEF_CURRENTLY_ON_GUIT()) {
+    CEF_POST_GUI_TASK(cef::BindOnce(&CefBrowserHostImpl::GoForward, this));
+    return;
+  }
+  WithView([](QWebEngineView*, cef::EnginePage* page) { page->triggerAction(QWebEnginePage::Forward); });
 }
 
 void CefBrowserHostImpl::Reload() {
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  cef::Context::PostGuiTask([self] { self->ReloadNow(QWebEnginePage::Reload); });
+  if (!CEF_CURRENTLY_ON_GUIT()) {
+    CEF_POST_GUI_TASK(cef::BindOnce(&CefBrowserHostImpl::Reload, this));
+    return;
+  }
+  ReloadNow(QWebEnginePage::Reload);
 }
 
 void CefBrowserHostImpl::ReloadIgnoreCache() {
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  cef::Context::PostGuiTask([self] { self->ReloadNow(QWebEnginePage::ReloadAndBypassCache); });
+  if (!CEF_CURRENTLY_ON_GUIT()) {
+    CEF_POST_GUI_TASK(cef::BindOnce(&CefBrowserHostImpl::ReloadIgnoreCache, this));
+    return;
+  }
+  ReloadNow(QWebEnginePage::ReloadAndBypassCache);
 }
 
 void CefBrowserHostImpl::ReloadNow(QWebEnginePage::WebAction action) {
@@ -146,68 +154,73 @@ void CefBrowserHostImpl::ReloadNow(QWebEnginePage::WebAction action) {
 }
 
 void CefBrowserHostImpl::StopLoad() {
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  cef::Context::PostGuiTask([self] {
-    self->WithView([&](QWebEngineView*, cef::EnginePage* page) {
-      // A stopped load shows no error page; remember that the failure that
-      // follows is ours.
-      if (self->is_loading_)
-        self->stop_requested_ = true;
-      page->triggerAction(QWebEnginePage::Stop);
-    });
+  if (!CEF_CURRENTLY_ON_GUIT()) {
+    CEF_POST_GUI_TASK(cef::BindOnce(&CefBrowserHostImpl::StopLoad, this));
+    return;
+  }
+  WithView([this](QWebEngineView*, cef::EnginePage* page) {
+    // A stopped load shows no error page; remember that the failure that
+    // follows is ours.
+    if (is_loading_)
+      stop_requested_ = true;
+    page->triggerAction(QWebEnginePage::Stop);
   });
 }
 
 void CefBrowserHostImpl::SetFocus(bool focus) {
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  cef::Context::PostGuiTask([self, focus] {
-    self->WithView([focus](QWebEngineView* view, cef::EnginePage*) {
-      if (focus)
-        view->setFocus();
-      else
-        view->clearFocus();
-    });
+  if (!CEF_CURRENTLY_ON_GUIT()) {
+    CEF_POST_GUI_TASK(cef::BindOnce(&CefBrowserHostImpl::SetFocus, this, focus));
+    return;
+  }
+  WithView([focus](QWebEngineView* view, cef::EnginePage*) {
+    if (focus)
+      view->setFocus();
+    else
+      view->clearFocus();
   });
 }
 
 void CefBrowserHostImpl::SetZoomLevel(double zoomLevel) {
+  // Stored at once, so that GetZoomLevel on the caller's thread sees it.
   const double level = std::max(ZoomLevelOf(kZoomSteps[0]), std::min(zoomLevel, ZoomLevelOf(5.0)));
   zoom_level_ = level;
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  cef::Context::PostGuiTask([self, level] { self->SetZoomLevelNow(level); });
+  if (!CEF_CURRENTLY_ON_GUIT()) {
+    CEF_POST_GUI_TASK(cef::BindOnce(&CefBrowserHostImpl::SetZoomLevelNow, this, level));
+    return;
+  }
+  SetZoomLevelNow(level);
 }
 
 void CefBrowserHostImpl::Zoom(cef_zoom_command_t command) {
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  cef::Context::PostGuiTask([self, command] {
-    // From the level the page shows now, which a navigation may have changed.
-    const double current = self->page_ ? self->page_->zoomFactor() : 1.0;
-    double factor = 1.0;
-    if (command == CEF_ZOOM_COMMAND_IN) {
-      factor = kZoomSteps[sizeof(kZoomSteps) / sizeof(kZoomSteps[0]) - 1];
-      for (double step : kZoomSteps) {
-        if (step > current + 0.001) {
-          factor = step;
-          break;
-        }
-      }
-    } else if (command == CEF_ZOOM_COMMAND_OUT) {
-      factor = kZoomSteps[0];
-      for (double step : kZoomSteps) {
-        if (step < current - 0.001)
-          factor = step;
+  if (!CEF_CURRENTLY_ON_GUIT()) {
+    CEF_POST_GUI_TASK(cef::BindOnce(&CefBrowserHostImpl::Zoom, this, command));
+    return;
+  }
+  // From the level the page shows now, which a navigation may have changed.
+  const double current = page_ ? page_->zoomFactor() : 1.0;
+  double factor = 1.0;
+  if (command == CEF_ZOOM_COMMAND_IN) {
+    factor = kZoomSteps[sizeof(kZoomSteps) / sizeof(kZoomSteps[0]) - 1];
+    for (double step : kZoomSteps) {
+      if (step > current + 0.001) {
+        factor = step;
+        break;
       }
     }
-    self->zoom_level_ = ZoomLevelOf(factor);
-    self->SetZoomLevelNow(ZoomLevelOf(factor));
-  });
+  } else if (command == CEF_ZOOM_COMMAND_OUT) {
+    factor = kZoomSteps[0];
+    for (double step : kZoomSteps) {
+      if (step < current - 0.001)
+        factor = step;
+    }
+  }
+  zoom_level_ = ZoomLevelOf(factor);
+  SetZoomLevelNow(ZoomLevelOf(factor));
 }
 
 void CefBrowserHostImpl::SetZoomLevelNow(double level) {
   WithView([level](QWebEngineView*, cef::EnginePage* page) { page->setZoomFactor(std::pow(1.2, level)); });
 }
-
-#undef ON_GUI_THREAD
 
 bool CefBrowserHostImpl::PreKeyEventNow(const CefKeyEvent& event) {
   CEF_REQUIRE_GUI_THREAD();
@@ -597,7 +610,7 @@ void CefBrowserHostImpl::CloseBrowser(bool force_close) {
       self->close_pending_ = false;
       return;
     }
-    if (!cef::Context::PostGuiTask([self] { self->CloseWindowNow(); }))
+    if (!CEF_POST_GUI_TASK(cef::BindOnce(&CefBrowserHostImpl::CloseWindowNow, self.get())))
       self->close_pending_ = false;
   });
   if (!posted)
