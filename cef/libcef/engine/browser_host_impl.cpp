@@ -62,6 +62,17 @@ double ZoomLevelOf(double factor) {
   return std::log(factor) / std::log(1.2);
 }
 
+// Connects |signal| of |page| to |reaction| of |browser|. The connection
+// holds a reference, so that the browser lives as long as its page.
+template <typename Signal, typename... Params>
+void Connect(cef::EnginePage* page,
+             Signal signal,
+             CefBrowserHostImpl* browser,
+             void (CefBrowserHostImpl::*reaction)(Params...)) {
+  CefRefPtr<CefBrowserHostImpl> ref(browser);
+  QObject::connect(page, signal, page, [ref, reaction](Params... args) { (ref.get()->*reaction)(args...); });
+}
+
 QUrl ToUrl(const QString& text) {
   QUrl url(text);
   if (url.scheme().isEmpty())
@@ -374,101 +385,124 @@ cef::EnginePage* CefBrowserHostImpl::CreateView(QWidget* parent,
 
 void CefBrowserHostImpl::ConnectPage() {
   cef::EnginePage* page = page_;
-  CefRefPtr<CefBrowserHostImpl> self = this;
+  Connect(page, &QWebEnginePage::titleChanged, this, &CefBrowserHostImpl::OnTitleChanged);
+  Connect(page, &QWebEnginePage::urlChanged, this, &CefBrowserHostImpl::OnUrlChanged);
+  Connect(page, &cef::EnginePage::mainFrameRequest, this, &CefBrowserHostImpl::OnMainFrameRequest);
+  Connect(page, &QWebEnginePage::loadStarted, this, &CefBrowserHostImpl::OnLoadStarted);
+  Connect(page, &QWebEnginePage::loadFinished, this, &CefBrowserHostImpl::OnLoadFinished);
+  Connect(page, &QWebEnginePage::renderProcessTerminated, this, &CefBrowserHostImpl::OnRenderProcessTerminated);
+  Connect(page, &QWebEnginePage::windowCloseRequested, this, &CefBrowserHostImpl::OnWindowCloseRequested);
+  Connect(page, &cef::EnginePage::consoleMessage, this, &CefBrowserHostImpl::OnConsoleMessage);
+  Connect(page, &QWebEnginePage::featurePermissionRequested, this, &CefBrowserHostImpl::OnFeaturePermissionRequested);
+  Connect(page, &QWebEnginePage::fullScreenRequested, this, &CefBrowserHostImpl::OnFullScreenRequested);
+  if (is_popup_)
+    Connect(page, &QWebEnginePage::geometryChangeRequested, this, &CefBrowserHostImpl::OnGeometryChangeRequested);
+}
 
-  QObject::connect(page, &QWebEnginePage::titleChanged, page, [self](const QString& title) {
-    self->Deliver([self, title] {
-      if (CefRefPtr<CefDisplayHandler> handler = self->client_->GetDisplayHandler())
-        handler->OnTitleChange(self.get(), CefString(title));
-    });
+void CefBrowserHostImpl::OnTitleChanged(const QString& title) {
+  CefRefPtr<CefBrowserHostImpl> self = this;
+  Deliver([self, title] {
+    if (CefRefPtr<CefDisplayHandler> handler = self->client_->GetDisplayHandler())
+      handler->OnTitleChange(self.get(), CefString(title));
   });
-  QObject::connect(page, &QWebEnginePage::urlChanged, page, [self](const QUrl& url) {
-    const QString text = url.toString();
-    {
-      std::lock_guard<std::mutex> guard(self->url_lock_);
-      self->url_ = text;
-    }
-    self->UpdateNavigationState();
-    self->Deliver([self, text] {
-      if (CefRefPtr<CefDisplayHandler> handler = self->client_->GetDisplayHandler())
-        handler->OnAddressChange(self.get(), self->GetMainFrame(), CefString(text));
-    });
-  });
-  QObject::connect(page, &cef::EnginePage::mainFrameRequest, page, [self](const QString& method, const QUrl& url) {
-    CefRefPtr<CefRequest> request = new cef::RequestImpl(url.toString(), method);
-    self->Deliver([self, request] {
-      if (CefRefPtr<CefRequestHandler> handler = self->client_->GetRequestHandler())
-        handler->OnBeforeBrowse(self.get(), self->GetMainFrame(), request, false, false);
-    });
-  });
-  QObject::connect(page, &QWebEnginePage::loadStarted, page, [self] {
-    self->content_pending_ = false;
-    // A new load supersedes a failed one whose error is still being read.
-    self->EndErrorRead(QString(), ERR_ABORTED);
-    self->renderer_gone_ = false;
-    self->interrupted_url_.clear();
-    self->is_loading_ = true;
-    self->UpdateNavigationState();
-    const bool back = self->can_go_back_;
-    const bool forward = self->can_go_forward_;
-    self->Deliver([self, back, forward] {
-      if (CefRefPtr<CefLoadHandler> handler = self->client_->GetLoadHandler()) {
-        handler->OnLoadingStateChange(self.get(), true, back, forward);
-        handler->OnLoadStart(self.get(), self->GetMainFrame(), TT_EXPLICIT);
-      }
-    });
-  });
-  QObject::connect(page, &QWebEnginePage::loadFinished, page, [self](bool ok) { self->OnLoadFinished(ok); });
-  QObject::connect(page, &QWebEnginePage::renderProcessTerminated, page,
-                   [self](QWebEnginePage::RenderProcessTerminationStatus status, int) {
-                     if (status == QWebEnginePage::NormalTerminationStatus)
-                       return;
-                     // A dead renderer answers no error read.
-                     self->EndErrorRead(QString(), ERR_ABORTED);
-                     self->renderer_gone_ = true;
-                     // A navigation that had not arrived yet is lost with the
-                     // renderer; remember where it was going. Only while a
-                     // load is under way: a page that has arrived is simply
-                     // reloaded, also one the page itself navigated to. A
-                     // page made here, such as the error page, is reloaded.
-                     const QUrl going = self->page_->LastNavigation();
-                     const bool interrupted = self->is_loading_ && going.isValid() &&
-                                              going.scheme() != QLatin1String("data") && going != self->page_->url();
-                     self->interrupted_url_ = interrupted ? going : QUrl();
-                     self->is_loading_ = false;
-                     TerminationStatus reported = TS_ABNORMAL_TERMINATION;
-                     if (status == QWebEnginePage::CrashedTerminationStatus)
-                       reported = TS_PROCESS_CRASHED;
-                     else if (status == QWebEnginePage::KilledTerminationStatus)
-                       reported = TS_PROCESS_WAS_KILLED;
-                     self->Deliver([self, reported] {
-                       if (CefRefPtr<CefRequestHandler> handler = self->client_->GetRequestHandler())
-                         handler->OnRenderProcessTerminated(self.get(), reported);
-                     });
-                   });
-  QObject::connect(page, &QWebEnginePage::windowCloseRequested, page, [self] { self->CloseBrowser(false); });
-  QObject::connect(page, &cef::EnginePage::consoleMessage, page,
-                   [self](cef_log_severity_t level, const QString& message, const QString& source, int line) {
-                     self->Deliver([self, level, message, source, line] {
-                       if (CefRefPtr<CefDisplayHandler> handler = self->client_->GetDisplayHandler())
-                         handler->OnConsoleMessage(self.get(), level, CefString(message), CefString(source), line);
-                     });
-                   });
-  QObject::connect(page, &QWebEnginePage::featurePermissionRequested, page,
-                   [self, page](const QUrl& origin, QWebEnginePage::Feature feature) {
-                     cef::RequestPermission(self, page, origin, feature);
-                   });
-  QObject::connect(page, &QWebEnginePage::fullScreenRequested, page,
-                   [self](QWebEngineFullScreenRequest request) {
-                     request.accept();
-                     self->SetFullscreen(request.toggleOn());
-                   });
-  if (is_popup_) {
-    QObject::connect(page, &QWebEnginePage::geometryChangeRequested, page, [self](const QRect& geometry) {
-      if (self->own_window_ && geometry.isValid())
-        self->own_window_->setGeometry(geometry);
-    });
+}
+
+void CefBrowserHostImpl::OnUrlChanged(const QUrl& url) {
+  const QString text = url.toString();
+  {
+    std::lock_guard<std::mutex> guard(url_lock_);
+    url_ = text;
   }
+  UpdateNavigationState();
+  CefRefPtr<CefBrowserHostImpl> self = this;
+  Deliver([self, text] {
+    if (CefRefPtr<CefDisplayHandler> handler = self->client_->GetDisplayHandler())
+      handler->OnAddressChange(self.get(), self->GetMainFrame(), CefString(text));
+  });
+}
+
+void CefBrowserHostImpl::OnMainFrameRequest(const QString& method, const QUrl& url) {
+  CefRefPtr<CefRequest> request = new cef::RequestImpl(url.toString(), method);
+  CefRefPtr<CefBrowserHostImpl> self = this;
+  Deliver([self, request] {
+    if (CefRefPtr<CefRequestHandler> handler = self->client_->GetRequestHandler())
+      handler->OnBeforeBrowse(self.get(), self->GetMainFrame(), request, false, false);
+  });
+}
+
+void CefBrowserHostImpl::OnLoadStarted() {
+  content_pending_ = false;
+  // A new load supersedes a failed one whose error is still being read.
+  EndErrorRead(QString(), ERR_ABORTED);
+  renderer_gone_ = false;
+  interrupted_url_.clear();
+  is_loading_ = true;
+  UpdateNavigationState();
+  const bool back = can_go_back_;
+  const bool forward = can_go_forward_;
+  CefRefPtr<CefBrowserHostImpl> self = this;
+  Deliver([self, back, forward] {
+    if (CefRefPtr<CefLoadHandler> handler = self->client_->GetLoadHandler()) {
+      handler->OnLoadingStateChange(self.get(), true, back, forward);
+      handler->OnLoadStart(self.get(), self->GetMainFrame(), TT_EXPLICIT);
+    }
+  });
+}
+
+void CefBrowserHostImpl::OnRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status) {
+  if (status == QWebEnginePage::NormalTerminationStatus)
+    return;
+  // A dead renderer answers no error read.
+  EndErrorRead(QString(), ERR_ABORTED);
+  renderer_gone_ = true;
+  // A navigation that had not arrived yet is lost with the renderer; remember
+  // where it was going. Only while a load is under way: a page that has
+  // arrived is simply reloaded, also one the page itself navigated to. A page
+  // made here, such as the error page, is reloaded.
+  const QUrl going = page_->LastNavigation();
+  const bool interrupted =
+      is_loading_ && going.isValid() && going.scheme() != QLatin1String("data") && going != page_->url();
+  interrupted_url_ = interrupted ? going : QUrl();
+  is_loading_ = false;
+  TerminationStatus reported = TS_ABNORMAL_TERMINATION;
+  if (status == QWebEnginePage::CrashedTerminationStatus)
+    reported = TS_PROCESS_CRASHED;
+  else if (status == QWebEnginePage::KilledTerminationStatus)
+    reported = TS_PROCESS_WAS_KILLED;
+  CefRefPtr<CefBrowserHostImpl> self = this;
+  Deliver([self, reported] {
+    if (CefRefPtr<CefRequestHandler> handler = self->client_->GetRequestHandler())
+      handler->OnRenderProcessTerminated(self.get(), reported);
+  });
+}
+
+void CefBrowserHostImpl::OnWindowCloseRequested() {
+  CloseBrowser(false);
+}
+
+void CefBrowserHostImpl::OnConsoleMessage(cef_log_severity_t level,
+                                          const QString& message,
+                                          const QString& source,
+                                          int line) {
+  CefRefPtr<CefBrowserHostImpl> self = this;
+  Deliver([self, level, message, source, line] {
+    if (CefRefPtr<CefDisplayHandler> handler = self->client_->GetDisplayHandler())
+      handler->OnConsoleMessage(self.get(), level, CefString(message), CefString(source), line);
+  });
+}
+
+void CefBrowserHostImpl::OnFeaturePermissionRequested(const QUrl& origin, QWebEnginePage::Feature feature) {
+  cef::RequestPermission(this, page_, origin, feature);
+}
+
+void CefBrowserHostImpl::OnFullScreenRequested(QWebEngineFullScreenRequest request) {
+  request.accept();
+  SetFullscreen(request.toggleOn());
+}
+
+void CefBrowserHostImpl::OnGeometryChangeRequested(const QRect& geometry) {
+  if (own_window_ && geometry.isValid())
+    own_window_->setGeometry(geometry);
 }
 
 void CefBrowserHostImpl::UpdateNavigationState() {

@@ -12,6 +12,7 @@
 
 #include <QPointer>
 #include <QUrl>
+#include <QWebEngineFullScreenRequest>
 #include <QWebEngineView>
 #include <QWidget>
 
@@ -129,7 +130,20 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
   void ConnectPage();
   void UpdateNavigationState();
   void ReloadNow(QWebEnginePage::WebAction action);
+
+  // Reactions to the page, connected by ConnectPage.
+  void OnTitleChanged(const QString& title);
+  void OnUrlChanged(const QUrl& url);
+  void OnMainFrameRequest(const QString& method, const QUrl& url);
+  void OnLoadStarted();
   void OnLoadFinished(bool ok);
+  void OnRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status);
+  void OnWindowCloseRequested();
+  void OnConsoleMessage(cef_log_severity_t level, const QString& message, const QString& source, int line);
+  void OnFeaturePermissionRequested(const QUrl& origin, QWebEnginePage::Feature feature);
+  void OnFullScreenRequested(QWebEngineFullScreenRequest request);
+  void OnGeometryChangeRequested(const QRect& geometry);
+
   ///
   /// Ends the pending error read and delivers the error, then the events held
   /// back behind it. |name| is what the error page said; without a name the
