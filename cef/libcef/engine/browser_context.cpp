@@ -35,9 +35,8 @@ QWebEngineProfile* BrowserContext::Profile() {
     profile = new QWebEngineProfile(QStringLiteral("cef"));
     profile->setPersistentStoragePath(context->cache_path());
     profile->setCachePath(context->cache_path());
-    profile->setPersistentCookiesPolicy(context->persist_session_cookies()
-                                            ? QWebEngineProfile::ForcePersistentCookies
-                                            : QWebEngineProfile::AllowPersistentCookies);
+    profile->setPersistentCookiesPolicy(context->persist_session_cookies() ? QWebEngineProfile::ForcePersistentCookies
+                                                                           : QWebEngineProfile::AllowPersistentCookies);
   }
   // A disk cache would keep full URLs, queries and the credentials in them
   // included, on disk; the HTTP cache stays in memory.

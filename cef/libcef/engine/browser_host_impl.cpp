@@ -55,8 +55,8 @@ void ApplyState(QWebEngineSettings* target, QWebEngineSettings::WebAttribute att
 }
 
 // Chromium's zoom steps, as factors; the engine takes 25% to 500%.
-const double kZoomSteps[] = {0.25, 1 / 3.0, 0.5, 2 / 3.0, 0.75, 0.8, 0.9, 1.0, 1.1,
-                             1.25, 1.5,     1.75, 2.0,    2.5,  3.0, 4.0, 5.0};
+const double kZoomSteps[] = {0.25, 1 / 3.0, 0.5,  2 / 3.0, 0.75, 0.8, 0.9, 1.0, 1.1,
+                             1.25, 1.5,     1.75, 2.0,     2.5,  3.0, 4.0, 5.0};
 
 double ZoomLevelOf(double factor) {
   return std::log(factor) / std::log(1.2);

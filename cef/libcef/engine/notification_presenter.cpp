@@ -71,7 +71,8 @@ NotificationPresenter::~NotificationPresenter() = default;
 
 void NotificationPresenter::Present(std::unique_ptr<QWebEngineNotification> notification) {
   CEF_REQUIRE_GUI_THREAD();
-  CefRefPtr<CefBrowserHostImpl> browser = BrowserInfoManager::GetInstance()->GetBrowserForOrigin(notification->origin());
+  CefRefPtr<CefBrowserHostImpl> browser =
+      BrowserInfoManager::GetInstance()->GetBrowserForOrigin(notification->origin());
   if (!browser)
     return;  // Dropped unshown; the page hears nothing more of it.
 

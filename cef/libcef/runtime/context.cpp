@@ -118,7 +118,7 @@ bool Context::Start(const CefMainArgs& args, const CefSettings& settings, CefRef
   // browser is created; setting them now is early enough.
   const QString helper = ToAbsolutePath(settings.browser_subprocess_path);
   qputenv("QTWEBENGINEPROCESS_PATH",
-           QFile::encodeName(helper.isEmpty() ? QCoreApplication::applicationFilePath() : helper));
+          QFile::encodeName(helper.isEmpty() ? QCoreApplication::applicationFilePath() : helper));
 
   QList<QByteArray> flags;
   const QByteArray existing = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").trimmed();
