@@ -4,8 +4,9 @@
 #include <QUrlQuery>
 #include <QtTest>
 
-#include "libcef/browser_host_impl.h"
-#include "libcef/context.h"
+#include "libcef/engine/browser_host_impl.h"
+#include "libcef/engine/browser_info_manager.h"
+#include "libcef/runtime/context.h"
 #include "platformserver.h"
 #include "qcefwebview.h"
 #include "uithread.h"
@@ -29,7 +30,7 @@ CefRefPtr<QCefClientHandler> handlerOf(QWidget *view)
 {
     QWidget *window = browserWindow(view);
     for (int id = cef::NextBrowserId() - 1; window && id > 0; --id) {
-        const CefRefPtr<CefBrowserHostImpl> browser = cef::Context::Get()->GetBrowser(id);
+        const CefRefPtr<CefBrowserHostImpl> browser = cef::BrowserInfoManager::GetInstance()->GetBrowser(id);
         if (browser && browser->GetHost()->GetWindowHandle() == window->winId())
             return static_cast<QCefClientHandler *>(browser->GetHost()->GetClient().get());
     }

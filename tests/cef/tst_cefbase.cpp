@@ -6,7 +6,7 @@
 
 #include "include/cef_app.h"
 #include "include/cef_command_line.h"
-#include "libcef/gpu_info.h"
+#include "libcef/runtime/gpu_info.h"
 
 Q_DECLARE_METATYPE(cef::Drawing)
 

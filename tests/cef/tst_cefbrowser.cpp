@@ -14,9 +14,10 @@
 #include "enginetestmain.h"
 #include "include/cef_browser.h"
 #include "include/wrapper/cef_closure_task.h"
-#include "libcef/browser_host_impl.h"
-#include "libcef/context.h"
-#include "libcef/stats.h"
+#include "libcef/engine/browser_host_impl.h"
+#include "libcef/engine/browser_info_manager.h"
+#include "libcef/runtime/context.h"
+#include "libcef/runtime/stats.h"
 #include "platformserverthread.h"
 #include "platformserver.h"
 #include "recordingclient.h"
@@ -141,7 +142,7 @@ quint16 TestCefBrowser::closedPort()
 
 QWebEnginePage *TestCefBrowser::pageOf(CefRefPtr<CefBrowser> browser)
 {
-    const CefRefPtr<CefBrowserHostImpl> impl = cef::Context::Get()->GetBrowser(browser->GetIdentifier());
+    const CefRefPtr<CefBrowserHostImpl> impl = cef::BrowserInfoManager::GetInstance()->GetBrowser(browser->GetIdentifier());
     return impl && impl->view() ? impl->view()->page() : nullptr;
 }
 
