@@ -6,48 +6,22 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
-#include <QStringList>
-#include <QThread>
 
 #include "certificatequestion.h"
 #include "downloadfiles.h"
 #include "downloadquestion.h"
 #include "include/wrapper/cef_closure_task.h"
 #include "include/wrapper/cef_helpers.h"
+#include "guithread.h"
 #include "pagedialogs.h"
 
 namespace {
-
-// Scheme, host and port, with the port written out, so that equal origins
-// compare equal however they are written.
-QString originOf(const QUrl &url)
-{
-    if (!url.isValid() || url.host().isEmpty())
-        return QString();
-    const QString scheme = url.scheme().toLower();
-    const int port = url.port(scheme == QLatin1String("https") ? 443 : scheme == QLatin1String("http") ? 80 : -1);
-    return scheme + QLatin1String("://") + url.host().toLower() + QLatin1Char(':') + QString::number(port);
-}
-
-// Scheme, host and port as a user reads them, without the rest of the
-// address, which may carry credentials.
-QString shownOrigin(const QUrl &url)
-{
-    return url.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toString();
-}
 
 // A blob's address names the origin that made it.
 QUrl originUrlOf(const QString &address)
 {
     const QUrl url(address);
     return url.scheme() == QLatin1String("blob") ? QUrl(url.path()) : url;
-}
-
-// Hands |task| to the GUI thread; dropped when the application is gone.
-void onGuiThread(std::function<void()> task)
-{
-    if (QCoreApplication *app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, std::move(task), Qt::QueuedConnection);
 }
 
 std::string escapeHtml(const std::string &text)
@@ -99,8 +73,8 @@ QCefClientHandler::QCefClientHandler()
               if (CefRefPtr<CefBrowser> browser = GetBrowser())
                   browser->GetMainFrame()->LoadURL(url);
           },
-          [this](const std::string &url) { return isPlatformOrigin(QString::fromStdString(url)); })
-    , askingPermission(false)
+          [this](const std::string &url) { return platformOrigin.contains(QUrl(QString::fromStdString(url))); })
+    , permissions(new PermissionBroker(platformOrigin))
     , keys(new BrowserKeys())
 {
 }
@@ -180,14 +154,7 @@ CefRefPtr<CefRequestHandler> QCefClientHandler::GetRequestHandler()
 
 void QCefClientHandler::SetPlatformUrl(const QUrl &url)
 {
-    std::lock_guard<std::mutex> guard(platformOriginLock);
-    platformOrigin = originOf(url);
-}
-
-QString QCefClientHandler::platform()
-{
-    std::lock_guard<std::mutex> guard(platformOriginLock);
-    return platformOrigin;
+    platformOrigin.set(url);
 }
 
 void QCefClientHandler::OnAddressChange(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, const CefString &url)
@@ -195,15 +162,7 @@ void QCefClientHandler::OnAddressChange(CefRefPtr<CefBrowser> browser, CefRefPtr
     CEF_REQUIRE_UI_THREAD();
     if (!isMainFrameOfMain(browser, frame))
         return;
-    const QUrl address(url.ToQString());
-    std::lock_guard<std::mutex> guard(platformOriginLock);
-    // Only up from http to https, and only on the platform's own host: a
-    // page cannot lead the platform's rights anywhere else, nor back to
-    // plain http.
-    const QUrl platform(platformOrigin);
-    if (platform.scheme() == QLatin1String("http") && address.scheme() == QLatin1String("https")
-        && address.host().compare(platform.host(), Qt::CaseInsensitive) == 0)
-        platformOrigin = originOf(address);
+    platformOrigin.follow(QUrl(url.ToQString()));
 }
 
 void QCefClientHandler::notify(const QString &text)
@@ -230,14 +189,10 @@ void QCefClientHandler::OnBeforeDownload(CefRefPtr<CefBrowser> browser,
     CefRefPtr<CefFrame> mainFrame = browser->GetMainFrame();
     const QUrl page = originUrlOf(mainFrame ? mainFrame->GetURL().ToQString() : QString());
     const QUrl file = originUrlOf(downloadItem->GetURL().ToQString());
-    bool platform;
-    {
-        std::lock_guard<std::mutex> guard(platformOriginLock);
-        platform = !platformOrigin.isEmpty() && originOf(page) == platformOrigin && originOf(file) == platformOrigin;
-    }
+    const bool platform = platformOrigin.contains(page) && platformOrigin.contains(file);
     const int browserId = browser->GetIdentifier();
     const DownloadLimiter::Verdict verdict
-        = downloadLimiter.onDownload(browserId, originOf(page), platform, DownloadLimiter::Clock::now());
+        = downloadLimiter.onDownload(browserId, PlatformOrigin::of(page), platform, DownloadLimiter::Clock::now());
     // Unanswered, the callback cancels the download.
     if (verdict == DownloadLimiter::Verdict::Refuse)
         return;
@@ -257,8 +212,8 @@ void QCefClientHandler::OnBeforeDownload(CefRefPtr<CefBrowser> browser,
     if (verdict != DownloadLimiter::Verdict::Ask)
         return;
     CefRefPtr<QCefClientHandler> self = this;
-    const QString origin = shownOrigin(page.host().isEmpty() ? file : page);
-    onGuiThread([self, browser, browserId, origin] {
+    const QString origin = PlatformOrigin::shown(page.host().isEmpty() ? file : page);
+    postToGuiThread([self, browser, browserId, origin] {
         askMultipleDownloads(browser, origin, [self, browserId](bool allowed) {
             CefPostTask(TID_UI, [self, browserId, allowed] { self->answerDownloads(browserId, allowed); });
         });
@@ -365,7 +320,7 @@ bool QCefClientHandler::OnJSDialog(CefRefPtr<CefBrowser> browser,
     const QString message = messageText.ToQString();
     const QString defaultText = defaultPromptText.ToQString();
     CefRefPtr<QCefClientHandler> self = this;
-    onGuiThread([self, id, browser, origin, dialogType, message, defaultText, offerStop, callback] {
+    postToGuiThread([self, id, browser, origin, dialogType, message, defaultText, offerStop, callback] {
         showJavaScriptDialog(browser, origin, dialogType, message, defaultText, offerStop,
                              [self, id, callback](bool ok, const QString &input, bool stop) {
                                  if (stop) {
@@ -387,9 +342,8 @@ bool QCefClientHandler::OnBeforeUnloadDialog(CefRefPtr<CefBrowser> browser,
     (void)messageText;
     (void)isReload;
     const QUrl page(browser->GetMainFrame()->GetURL().ToQString());
-    const QString origin
-        = page.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toString();
-    onGuiThread([browser, origin, callback] {
+    const QString origin = PlatformOrigin::shown(page);
+    postToGuiThread([browser, origin, callback] {
         askToLeavePage(browser, origin, [callback](bool leave) { callback->Continue(leave, CefString()); });
     });
     return true;
@@ -403,22 +357,7 @@ bool QCefClientHandler::OnRequestMediaAccessPermission(CefRefPtr<CefBrowser> bro
 {
     CEF_REQUIRE_UI_THREAD();
     (void)frame;
-    unsigned devices = 0;
-    if (requestedPermissions & CEF_MEDIA_PERMISSION_DEVICE_AUDIO_CAPTURE)
-        devices |= Microphone;
-    if (requestedPermissions & CEF_MEDIA_PERMISSION_DEVICE_VIDEO_CAPTURE)
-        devices |= Camera;
-    // The screen is not asked for: the platform has no use for it.
-    const uint32_t cameraAndMicrophone
-        = CEF_MEDIA_PERMISSION_DEVICE_AUDIO_CAPTURE | CEF_MEDIA_PERMISSION_DEVICE_VIDEO_CAPTURE;
-    if (requestedPermissions & ~cameraAndMicrophone)
-        devices = 0;
-    requestPermission(browser, requestingOrigin.ToQString(), devices, [callback, requestedPermissions](bool allowed) {
-        if (allowed)
-            callback->Continue(requestedPermissions);
-        else
-            callback->Cancel();
-    });
+    permissions->requestMedia(browser, requestingOrigin.ToQString(), requestedPermissions, callback);
     return true;
 }
 
@@ -430,10 +369,7 @@ bool QCefClientHandler::OnShowPermissionPrompt(CefRefPtr<CefBrowser> browser,
 {
     CEF_REQUIRE_UI_THREAD();
     (void)promptId;
-    const unsigned devices = requestedPermissions == CEF_PERMISSION_TYPE_NOTIFICATIONS ? unsigned(Notifications) : 0u;
-    requestPermission(browser, requestingOrigin.ToQString(), devices, [callback](bool allowed) {
-        callback->Continue(allowed ? CEF_PERMISSION_RESULT_ACCEPT : CEF_PERMISSION_RESULT_DENY);
-    });
+    permissions->requestPrompt(browser, requestingOrigin.ToQString(), requestedPermissions, callback);
     return true;
 }
 
@@ -441,7 +377,7 @@ bool QCefClientHandler::OnShowNotification(CefRefPtr<CefBrowser> browser, CefRef
 {
     CEF_REQUIRE_UI_THREAD();
     (void)browser;
-    if (!isPlatformOrigin(notification->GetOrigin().ToQString()))
+    if (!platformOrigin.contains(QUrl(notification->GetOrigin().ToQString())))
         return false;
     std::lock_guard<std::mutex> guard(listenerLock);
     if (!listener)
@@ -457,86 +393,6 @@ void QCefClientHandler::OnNotificationClosed(CefRefPtr<CefBrowser> browser, CefR
     std::lock_guard<std::mutex> guard(listenerLock);
     if (listener)
         listener->OnNotificationClosed(notification);
-}
-
-// The same test as for permissions: a notification whose permission was
-// asked of the user comes from the platform's origin.
-bool QCefClientHandler::isPlatformOrigin(const QString &origin)
-{
-    std::lock_guard<std::mutex> guard(platformOriginLock);
-    return !platformOrigin.isEmpty() && originOf(QUrl(origin)) == platformOrigin;
-}
-
-void QCefClientHandler::requestPermission(CefRefPtr<CefBrowser> browser, const QString &origin, unsigned devices,
-                                          std::function<void(bool)> answer)
-{
-    if (!devices || !isPlatformOrigin(origin)) {
-        answer(false);
-        return;
-    }
-    CefRefPtr<QCefClientHandler> self = this;
-    PermissionRequest request{browser, origin, devices, std::move(answer)};
-    onGuiThread([self, request] { self->decidePermission(request); });
-}
-
-void QCefClientHandler::decidePermission(PermissionRequest request)
-{
-    Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
-    bool known = true;
-    for (unsigned device = 1; device <= request.devices; device <<= 1) {
-        if (!(request.devices & device))
-            continue;
-        const auto answered = permissionAnswers.find(device);
-        if (answered == permissionAnswers.end()) {
-            known = false;
-        } else if (!answered->second) {
-            // Refused once, refused until the program ends.
-            request.answer(false);
-            return;
-        }
-    }
-    if (known) {
-        request.answer(true);
-        return;
-    }
-    if (askingPermission) {
-        waitingPermissions.push_back(std::move(request));
-        return;
-    }
-    QStringList names;
-    if (request.devices & Microphone)
-        names << QString::fromUtf8("麦克风");
-    if (request.devices & Camera)
-        names << QString::fromUtf8("摄像头");
-    if (request.devices & Notifications)
-        names << QString::fromUtf8("通知");
-    askingPermission = true;
-    CefRefPtr<QCefClientHandler> self = this;
-    const unsigned devices = request.devices;
-    auto answer = std::move(request.answer);
-    askPermission(request.browser, request.origin, names.join(QString::fromUtf8("和")),
-                  [self, devices, answer](bool answered, bool allowed) {
-                      self->permissionAnswered(devices, answered, allowed, answer);
-                  });
-}
-
-void QCefClientHandler::permissionAnswered(unsigned devices, bool answered, bool allowed,
-                                           const std::function<void(bool)> &answer)
-{
-    askingPermission = false;
-    // A question closed with its window was not answered by the user, and
-    // holds nothing for later requests.
-    for (unsigned device = 1; device <= devices; device <<= 1) {
-        if ((devices & device) && answered)
-            permissionAnswers[device] = allowed;
-    }
-    answer(allowed);
-    // Requests that came while the question was open are decided now, most
-    // of them by this answer.
-    std::vector<PermissionRequest> waiting;
-    waiting.swap(waitingPermissions);
-    for (PermissionRequest &next : waiting)
-        decidePermission(std::move(next));
 }
 
 void QCefClientHandler::OnAfterCreated(CefRefPtr<CefBrowser> browser)
@@ -685,7 +541,7 @@ bool QCefClientHandler::OnCertificateError(CefRefPtr<CefBrowser> browser,
     CEF_REQUIRE_UI_THREAD();
     (void)certError;
     const QUrl url(requestUrl.ToQString());
-    const QUrl platformUrl(platform());
+    const QUrl platformUrl(platformOrigin.get());
     if (url.scheme() != QLatin1String("https") || url.host().isEmpty() || platformUrl.host().isEmpty()
         || url.host().compare(platformUrl.host(), Qt::CaseInsensitive) != 0)
         return false;
@@ -700,7 +556,7 @@ bool QCefClientHandler::OnCertificateError(CefRefPtr<CefBrowser> browser,
     const QString address = QStringLiteral("https://") + url.host().toLower()
         + (port == 443 ? QString() : QLatin1Char(':') + QString::number(port));
     CefRefPtr<QCefClientHandler> self = this;
-    onGuiThread([self, browser, key, address, fingerprint, callback] {
+    postToGuiThread([self, browser, key, address, fingerprint, callback] {
         self->decideCertificate(browser, key, address, fingerprint, callback);
     });
     return true;
@@ -709,7 +565,7 @@ bool QCefClientHandler::OnCertificateError(CefRefPtr<CefBrowser> browser,
 void QCefClientHandler::decideCertificate(CefRefPtr<CefBrowser> browser, const QString &key, const QString &address,
                                           const QByteArray &fingerprint, CefRefPtr<CefCallback> callback)
 {
-    Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
+    REQUIRE_GUI_THREAD();
     const QByteArray pinned = certificatePins.pinned(key);
     const QString question = key + QLatin1Char(' ') + QString::fromLatin1(fingerprint);
     if (pinned == fingerprint) {

@@ -18,6 +18,8 @@
 #include "certificatepins.h"
 #include "downloadlimiter.h"
 #include "include/cef_client.h"
+#include "permissionbroker.h"
+#include "platformorigin.h"
 #include "reconnector.h"
 
 class QEvent;
@@ -193,16 +195,7 @@ public:
     static std::string errorPage(const CefString &failedUrl, const CefString &errorText, int errorCode);
 
 private:
-    // Any thread: whether |url| belongs to the platform the user logged in
-    // to. The one place that decides it.
-    bool isPlatformOrigin(const QString &url);
     bool isMainFrameOfMain(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame) const;
-    // Devices and permissions a page may ask for, as the user names them.
-    enum Device : unsigned {
-        Microphone = 1,
-        Camera = 2,
-        Notifications = 4
-    };
     struct Download
     {
         QString temporaryPath;
@@ -215,35 +208,17 @@ private:
         bool refused = false;
         CefRefPtr<CefDownloadItemCallback> control;
     };
-    struct PermissionRequest
-    {
-        CefRefPtr<CefBrowser> browser;
-        QString origin;
-        unsigned devices;
-        std::function<void(bool)> answer;
-    };
 
     void notify(const QString &text);
     // Browser UI thread: saves a complete download and tells the user where.
     void saveDownload(const Download &download);
     // Browser UI thread: the user's answer about the downloads of |browserId|.
     void answerDownloads(int browserId, bool allowed);
-    // Browser UI thread: answers at once for any origin but the platform's,
-    // otherwise hands the question to the GUI thread.
-    void requestPermission(CefRefPtr<CefBrowser> browser, const QString &origin, unsigned devices,
-                           std::function<void(bool)> answer);
-    // GUI thread: answers from what the user said before, or asks; one
-    // question at a time.
-    void decidePermission(PermissionRequest request);
-    // Any thread: the platform's origin, "scheme://host:port", or empty
-    // before the login.
-    QString platform();
     // GUI thread: lets certificate |fingerprint| of |key| ("host:port")
     // through if pinned, otherwise asks, once for all requests that meet it
     // while the question is open.
     void decideCertificate(CefRefPtr<CefBrowser> browser, const QString &key, const QString &address,
                            const QByteArray &fingerprint, CefRefPtr<CefCallback> callback);
-    void permissionAnswered(unsigned devices, bool answered, bool allowed, const std::function<void(bool)> &answer);
 
     // Browser UI thread only.
     std::list<CefRefPtr<CefBrowser>> popupBrowsers;
@@ -275,13 +250,8 @@ private:
     // Browsers whose error page has been asked for and has not started.
     std::set<int> errorPagesLoading;
     // Written on the GUI thread, read on the browser UI thread.
-    QString platformOrigin;
-    std::mutex platformOriginLock;
-    // GUI thread only: the user's answers by device, and the requests that
-    // wait while a question is open.
-    std::map<unsigned, bool> permissionAnswers;
-    bool askingPermission;
-    std::vector<PermissionRequest> waitingPermissions;
+    PlatformOrigin platformOrigin;
+    CefRefPtr<PermissionBroker> permissions;
     // GUI thread only: the trusted certificates, the answers waiting for an
     // open certificate question by key and fingerprint, and the
     // certificates refused until the program ends.

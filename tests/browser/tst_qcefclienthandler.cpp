@@ -53,20 +53,6 @@ private:
     QCefClientHandler *const handler_;
 };
 
-// Records how a permission request was answered.
-class PermissionAnswer : public CefMediaAccessCallback, public CefPermissionPromptCallback
-{
-public:
-    QString answer;
-    void Continue(uint32_t allowed) override { answer = QStringLiteral("allow %1").arg(allowed); }
-    void Cancel() override { answer = QStringLiteral("refuse"); }
-    void Continue(cef_permission_request_result_t result) override
-    {
-        answer = result == CEF_PERMISSION_RESULT_ACCEPT ? QStringLiteral("allow") : QStringLiteral("refuse");
-    }
-    IMPLEMENT_REFCOUNTING(PermissionAnswer);
-};
-
 QStringList entries(const QString &dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
@@ -98,8 +84,6 @@ private slots:
     void crashLeftoversSweptOnlyOwnAndDead();
     void repeatedDownloadsAsked_data();
     void repeatedDownloadsAsked();
-    void permissionRefusedUnasked_data();
-    void permissionRefusedUnasked();
 };
 
 void TestQCefClientHandler::lifeCycle_data()
@@ -519,55 +503,6 @@ void TestQCefClientHandler::repeatedDownloadsAsked()
         seen += QStringLiteral("AKWR").at(int(verdict));
     }
     QCOMPARE(seen, verdicts);
-}
-
-void TestQCefClientHandler::permissionRefusedUnasked_data()
-{
-    QTest::addColumn<QString>("platform");
-    QTest::addColumn<QString>("origin");
-    QTest::addColumn<uint>("media"); // 0: a permission prompt of |prompt|
-    QTest::addColumn<uint>("prompt");
-    QTest::addColumn<QString>("arrived"); // where the main frame went after the login
-    const QString platform = QStringLiteral("http://10.0.0.5/?user=a:pass=b");
-    const uint microphone = CEF_MEDIA_PERMISSION_DEVICE_AUDIO_CAPTURE;
-    QTest::newRow("another host") << platform << "http://10.0.0.6" << microphone << 0u << QString();
-    QTest::newRow("another port") << platform << "http://10.0.0.5:8080" << microphone << 0u << QString();
-    QTest::newRow("another scheme") << platform << "https://10.0.0.5" << microphone << 0u << QString();
-    QTest::newRow("before the login") << QString() << "http://10.0.0.5" << microphone << 0u << QString();
-    QTest::newRow("notifications, another host") << platform << "http://10.0.0.6" << 0u
-                                                 << uint(CEF_PERMISSION_TYPE_NOTIFICATIONS) << QString();
-    // Not asked for even by the platform.
-    QTest::newRow("the screen") << platform << "http://10.0.0.5" << uint(CEF_MEDIA_PERMISSION_DESKTOP_VIDEO_CAPTURE)
-                                << 0u << QString();
-    QTest::newRow("location") << platform << "http://10.0.0.5" << 0u << uint(CEF_PERMISSION_TYPE_GEOLOCATION)
-                              << QString();
-    // The platform follows its redirect to https on its own host only.
-    QTest::newRow("https on another host") << platform << "https://10.0.0.6" << microphone << 0u
-                                           << "https://10.0.0.6/";
-    QTest::newRow("http once on https") << platform << "http://10.0.0.5" << microphone << 0u << "https://10.0.0.5/";
-}
-
-void TestQCefClientHandler::permissionRefusedUnasked()
-{
-    QFETCH(QString, platform);
-    QFETCH(QString, origin);
-    QFETCH(uint, media);
-    QFETCH(uint, prompt);
-    QFETCH(QString, arrived);
-    CefRefPtr<QCefClientHandler> handler = new QCefClientHandler();
-    handler->SetPlatformUrl(QUrl(platform));
-    CefRefPtr<FakeBrowser> browser = new FakeBrowser(1, false);
-    CefRefPtr<PermissionAnswer> answer = new PermissionAnswer();
-    bool taken = false;
-    QVERIFY(runOnUi([&] {
-        handler->OnAfterCreated(browser.get());
-        handler->OnAddressChange(browser.get(), new FakeFrame(), arrived);
-        taken = media ? handler->OnRequestMediaAccessPermission(browser.get(), nullptr, origin, media, answer.get())
-                      : handler->OnShowPermissionPrompt(browser.get(), 1, origin, prompt, answer.get());
-    }));
-    // Answered before the call returned: no question was put to the user.
-    QVERIFY(taken);
-    QCOMPARE(answer->answer, QStringLiteral("refuse"));
 }
 
 void TestQCefClientHandler::getBrowserWhileMainBrowserComesAndGoes()
