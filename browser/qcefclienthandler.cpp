@@ -1,45 +1,15 @@
 #include "qcefclienthandler.h"
 
-#include <algorithm>
 #include <sstream>
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QStandardPaths>
 
-#include "certificatequestion.h"
-#include "downloadfiles.h"
-#include "downloadquestion.h"
+#include "guithread.h"
 #include "include/wrapper/cef_closure_task.h"
 #include "include/wrapper/cef_helpers.h"
-#include "guithread.h"
-#include "pagedialogs.h"
 
 namespace {
-
-// A blob's address names the origin that made it.
-QUrl originUrlOf(const QString &address)
-{
-    const QUrl url(address);
-    return url.scheme() == QLatin1String("blob") ? QUrl(url.path()) : url;
-}
-
-std::string escapeHtml(const std::string &text)
-{
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '"': escaped += "&quot;"; break;
-        case '\'': escaped += "&#39;"; break;
-        default: escaped += c; break;
-        }
-    }
-    return escaped;
-}
 
 // The address with the value of "pass=" in its query, up to the end of the
 // query, replaced by six asterisks, whatever its length.
@@ -74,15 +44,20 @@ QCefClientHandler::QCefClientHandler()
                   browser->GetMainFrame()->LoadURL(url);
           },
           [this](const std::string &url) { return platformOrigin.contains(QUrl(QString::fromStdString(url))); })
+    , notices(new Notices([this](const QString &text) { notify(text); }))
+    , downloads(new DownloadSaver(platformOrigin, notices))
+    , dialogs(new JavaScriptDialogs())
     , permissions(new PermissionBroker(platformOrigin))
+    , certificates(new CertificateTrust(platformOrigin, notices))
     , keys(new BrowserKeys())
 {
 }
 
 QCefClientHandler::~QCefClientHandler()
 {
-    for (const auto &entry : downloads)
-        discardDownload(entry.second.temporaryPath);
+    // A download or a question may outlive the handler, but its notices
+    // cannot.
+    notices->detach();
 }
 
 bool QCefClientHandler::isMainFrameOfMain(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame) const
@@ -186,38 +161,7 @@ void QCefClientHandler::OnBeforeDownload(CefRefPtr<CefBrowser> browser,
                                          CefRefPtr<CefBeforeDownloadCallback> callback)
 {
     CEF_REQUIRE_UI_THREAD();
-    CefRefPtr<CefFrame> mainFrame = browser->GetMainFrame();
-    const QUrl page = originUrlOf(mainFrame ? mainFrame->GetURL().ToQString() : QString());
-    const QUrl file = originUrlOf(downloadItem->GetURL().ToQString());
-    const bool platform = platformOrigin.contains(page) && platformOrigin.contains(file);
-    const int browserId = browser->GetIdentifier();
-    const DownloadLimiter::Verdict verdict
-        = downloadLimiter.onDownload(browserId, PlatformOrigin::of(page), platform, DownloadLimiter::Clock::now());
-    // Unanswered, the callback cancels the download.
-    if (verdict == DownloadLimiter::Verdict::Refuse)
-        return;
-    Download download;
-    download.directory = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-    download.name = downloadFileName(suggestedName.ToQString());
-    download.temporaryPath = reserveDownload(download.directory, download.name);
-    if (download.temporaryPath.isEmpty()) {
-        notify(QString::fromUtf8("无法下载 %1：%2 不可写。")
-                   .arg(download.name, QDir::toNativeSeparators(download.directory)));
-        return;
-    }
-    download.browserId = browserId;
-    download.held = verdict != DownloadLimiter::Verdict::Allow;
-    downloads[downloadItem->GetId()] = download;
-    callback->Continue(CefString(download.temporaryPath), false);
-    if (verdict != DownloadLimiter::Verdict::Ask)
-        return;
-    CefRefPtr<QCefClientHandler> self = this;
-    const QString origin = PlatformOrigin::shown(page.host().isEmpty() ? file : page);
-    postToGuiThread([self, browser, browserId, origin] {
-        askMultipleDownloads(browser, origin, [self, browserId](bool allowed) {
-            CefPostTask(TID_UI, [self, browserId, allowed] { self->answerDownloads(browserId, allowed); });
-        });
-    });
+    downloads->onBeforeDownload(browser, downloadItem, suggestedName, callback);
 }
 
 void QCefClientHandler::OnDownloadUpdated(CefRefPtr<CefBrowser> browser,
@@ -226,72 +170,7 @@ void QCefClientHandler::OnDownloadUpdated(CefRefPtr<CefBrowser> browser,
 {
     CEF_REQUIRE_UI_THREAD();
     (void)browser;
-    const auto it = downloads.find(downloadItem->GetId());
-    if (it == downloads.end())
-        return;
-    if (downloadItem->IsInProgress()) {
-        if (it->second.refused)
-            callback->Cancel();
-        else
-            it->second.control = callback;
-        return;
-    }
-    if (downloadItem->IsComplete() && it->second.held) {
-        // Saved, or thrown away, once the user has answered.
-        it->second.complete = true;
-        it->second.control = nullptr;
-        return;
-    }
-    const Download download = it->second;
-    downloads.erase(it);
-    if (downloadItem->IsComplete() && !download.refused) {
-        saveDownload(download);
-        return;
-    }
-    // An interrupted download is given up rather than left half done.
-    if (downloadItem->IsInterrupted())
-        callback->Cancel();
-    discardDownload(download.temporaryPath);
-    if (!download.refused)
-        notify(QString::fromUtf8("下载失败：%1").arg(download.name));
-}
-
-void QCefClientHandler::saveDownload(const Download &download)
-{
-    const QString saved = publishDownload(download.temporaryPath, download.directory, download.name);
-    if (saved.isEmpty())
-        notify(QString::fromUtf8("下载失败：%1").arg(download.name));
-    else if (saved == download.temporaryPath)
-        notify(QString::fromUtf8("无法存入 %1，文件留在 %2")
-                   .arg(QDir::toNativeSeparators(download.directory), QDir::toNativeSeparators(saved)));
-    else
-        notify(QString::fromUtf8("已下载到 %1").arg(QDir::toNativeSeparators(saved)));
-}
-
-void QCefClientHandler::answerDownloads(int browserId, bool allowed)
-{
-    CEF_REQUIRE_UI_THREAD();
-    downloadLimiter.answer(browserId, allowed);
-    for (auto it = downloads.begin(); it != downloads.end();) {
-        Download &download = it->second;
-        if (download.browserId != browserId || !download.held) {
-            ++it;
-            continue;
-        }
-        download.held = false;
-        download.refused = !allowed;
-        if (download.complete) {
-            if (allowed)
-                saveDownload(download);
-            else
-                discardDownload(download.temporaryPath);
-            it = downloads.erase(it);
-            continue;
-        }
-        if (download.refused && download.control)
-            download.control->Cancel();
-        ++it;
-    }
+    downloads->onDownloadUpdated(downloadItem, callback);
 }
 
 bool QCefClientHandler::OnJSDialog(CefRefPtr<CefBrowser> browser,
@@ -303,34 +182,8 @@ bool QCefClientHandler::OnJSDialog(CefRefPtr<CefBrowser> browser,
                                    bool &suppressMessage)
 {
     CEF_REQUIRE_UI_THREAD();
-    const int id = browser->GetIdentifier();
-    bool offerStop = false;
-    {
-        std::lock_guard<std::mutex> guard(pageDialogsLock);
-        PageDialogs &dialogs = pageDialogs[id];
-        if (dialogs.stopped) {
-            // The user stopped this page's dialogs: each is cancelled at once.
-            suppressMessage = true;
-            return false;
-        }
-        // From the second dialog of a page on, the user may stop them all.
-        offerStop = ++dialogs.shown > 1;
-    }
-    const QString origin = originUrl.ToQString();
-    const QString message = messageText.ToQString();
-    const QString defaultText = defaultPromptText.ToQString();
-    CefRefPtr<QCefClientHandler> self = this;
-    postToGuiThread([self, id, browser, origin, dialogType, message, defaultText, offerStop, callback] {
-        showJavaScriptDialog(browser, origin, dialogType, message, defaultText, offerStop,
-                             [self, id, callback](bool ok, const QString &input, bool stop) {
-                                 if (stop) {
-                                     std::lock_guard<std::mutex> guard(self->pageDialogsLock);
-                                     self->pageDialogs[id].stopped = true;
-                                 }
-                                 callback->Continue(ok, CefString(input));
-                             });
-    });
-    return true;
+    return dialogs->onJSDialog(browser, originUrl, dialogType, messageText, defaultPromptText, callback,
+                               suppressMessage);
 }
 
 bool QCefClientHandler::OnBeforeUnloadDialog(CefRefPtr<CefBrowser> browser,
@@ -341,11 +194,7 @@ bool QCefClientHandler::OnBeforeUnloadDialog(CefRefPtr<CefBrowser> browser,
     CEF_REQUIRE_UI_THREAD();
     (void)messageText;
     (void)isReload;
-    const QUrl page(browser->GetMainFrame()->GetURL().ToQString());
-    const QString origin = PlatformOrigin::shown(page);
-    postToGuiThread([browser, origin, callback] {
-        askToLeavePage(browser, origin, [callback](bool leave) { callback->Continue(leave, CefString()); });
-    });
+    dialogs->onBeforeUnloadDialog(browser, callback);
     return true;
 }
 
@@ -429,12 +278,9 @@ void QCefClientHandler::OnBeforeClose(CefRefPtr<CefBrowser> browser)
 {
     CEF_REQUIRE_UI_THREAD();
     recoveries.erase(browser->GetIdentifier());
-    downloadLimiter.forget(browser->GetIdentifier());
+    downloads->forget(browser->GetIdentifier());
     errorPagesLoading.erase(browser->GetIdentifier());
-    {
-        std::lock_guard<std::mutex> guard(pageDialogsLock);
-        pageDialogs.erase(browser->GetIdentifier());
-    }
+    dialogs->forget(browser->GetIdentifier());
     if (browser->GetIdentifier() == mainBrowserId) {
         reconnector.stop();
         CefRefPtr<CefBrowser> released;
@@ -489,8 +335,7 @@ void QCefClientHandler::OnLoadStart(CefRefPtr<CefBrowser> browser, CefRefPtr<Cef
     errorPagesLoading.erase(browser->GetIdentifier());
     if (frame && frame->IsMain()) {
         // A page that navigates may ask again, as a new page.
-        std::lock_guard<std::mutex> guard(pageDialogsLock);
-        pageDialogs.erase(browser->GetIdentifier());
+        dialogs->forget(browser->GetIdentifier());
     }
     if (isMainFrameOfMain(browser, frame))
         reconnector.onLoadStart();
@@ -540,67 +385,7 @@ bool QCefClientHandler::OnCertificateError(CefRefPtr<CefBrowser> browser,
 {
     CEF_REQUIRE_UI_THREAD();
     (void)certError;
-    const QUrl url(requestUrl.ToQString());
-    const QUrl platformUrl(platformOrigin.get());
-    if (url.scheme() != QLatin1String("https") || url.host().isEmpty() || platformUrl.host().isEmpty()
-        || url.host().compare(platformUrl.host(), Qt::CaseInsensitive) != 0)
-        return false;
-    CefRefPtr<CefX509Certificate> certificate = sslInfo ? sslInfo->GetX509Certificate() : nullptr;
-    CefRefPtr<CefBinaryValue> der = certificate ? certificate->GetDEREncoded() : nullptr;
-    if (!der || !der->GetSize())
-        return false;
-    const QByteArray fingerprint = CertificatePins::fingerprint(
-        QByteArray(static_cast<const char *>(der->GetRawData()), int(der->GetSize())));
-    const int port = url.port(443);
-    const QString key = CertificatePins::key(url.host(), port);
-    const QString address = QStringLiteral("https://") + url.host().toLower()
-        + (port == 443 ? QString() : QLatin1Char(':') + QString::number(port));
-    CefRefPtr<QCefClientHandler> self = this;
-    postToGuiThread([self, browser, key, address, fingerprint, callback] {
-        self->decideCertificate(browser, key, address, fingerprint, callback);
-    });
-    return true;
-}
-
-void QCefClientHandler::decideCertificate(CefRefPtr<CefBrowser> browser, const QString &key, const QString &address,
-                                          const QByteArray &fingerprint, CefRefPtr<CefCallback> callback)
-{
-    REQUIRE_GUI_THREAD();
-    const QByteArray pinned = certificatePins.pinned(key);
-    const QString question = key + QLatin1Char(' ') + QString::fromLatin1(fingerprint);
-    if (pinned == fingerprint) {
-        callback->Continue();
-        return;
-    }
-    if (std::find(refusedCertificates.begin(), refusedCertificates.end(), question) != refusedCertificates.end()) {
-        callback->Cancel();
-        return;
-    }
-    std::vector<CefRefPtr<CefCallback>> &waiting = certificateQuestions[question];
-    waiting.push_back(callback);
-    if (waiting.size() > 1)
-        return;
-    CefRefPtr<QCefClientHandler> self = this;
-    const auto answer = [self, key, address, fingerprint, question](bool trusted) {
-        // A pin that cannot be written still lets this run go on; the
-        // question comes again at the next start.
-        if (trusted && !self->certificatePins.pin(key, fingerprint))
-            self->notify(QString::fromUtf8("无法记住 %1 的证书：%2 不可写，下次启动时会再次询问。")
-                             .arg(address, QDir::toNativeSeparators(QDir::current().absoluteFilePath(
-                                               QString::fromLatin1(CertificatePins::defaultFileName)))));
-        else if (!trusted)
-            self->refusedCertificates.push_back(question);
-        std::vector<CefRefPtr<CefCallback>> answered;
-        answered.swap(self->certificateQuestions[question]);
-        self->certificateQuestions.erase(question);
-        for (CefRefPtr<CefCallback> &waiter : answered) {
-            if (trusted)
-                waiter->Continue();
-            else
-                waiter->Cancel();
-        }
-    };
-    askToTrustCertificate(browser, address, fingerprint, pinned, answer);
+    return certificates->onCertificateError(browser, requestUrl, sslInfo, callback);
 }
 
 std::string QCefClientHandler::errorPage(const CefString &failedUrl, const CefString &errorText, int errorCode)
@@ -616,7 +401,8 @@ std::string QCefClientHandler::errorPage(const CefString &failedUrl, const CefSt
         shown = shown.substr(0, cut) + "\u2026";
     }
     std::stringstream ss;
-    ss << "<html><body bgcolor=\"white\"><h2>Failed to load URL " << escapeHtml(shown)
-       << " with error " << escapeHtml(errorText.ToString()) << " (" << errorCode << ").</h2></body></html>";
+    ss << "<html><body bgcolor=\"white\"><h2>Failed to load URL "
+       << QString::fromStdString(shown).toHtmlEscaped().toStdString() << " with error "
+       << errorText.ToQString().toHtmlEscaped().toStdString() << " (" << errorCode << ").</h2></body></html>";
     return ss.str();
 }

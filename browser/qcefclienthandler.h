@@ -15,9 +15,10 @@
 #include <QUrl>
 
 #include "browserkeys.h"
-#include "certificatepins.h"
-#include "downloadlimiter.h"
+#include "certificatetrust.h"
+#include "downloadsaver.h"
 #include "include/cef_client.h"
+#include "javascriptdialogs.h"
 #include "permissionbroker.h"
 #include "platformorigin.h"
 #include "reconnector.h"
@@ -71,7 +72,6 @@ public:
     };
 
     QCefClientHandler();
-    // Removes what downloads still running have written.
     ~QCefClientHandler() override;
 
     // Sets the receiver of reports; null switches them off. When it returns,
@@ -109,13 +109,7 @@ public:
     void OnAddressChange(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, const CefString &url) override;
     void OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &title) override;
 
-    // CefDownloadHandler methods.
-    // Saves to the user's download directory under the name the server
-    // gives, made unique; the user is told where the file went. A page that
-    // downloads more than it may (DownloadLimiter) is asked about first: its
-    // download runs meanwhile but takes its name only once the user allows,
-    // and is cancelled when the user refuses. A download goes on, and is
-    // saved, after the window that started it has closed.
+    // CefDownloadHandler methods (DownloadSaver).
     void OnBeforeDownload(CefRefPtr<CefBrowser> browser,
                           CefRefPtr<CefDownloadItem> downloadItem,
                           const CefString &suggestedName,
@@ -124,7 +118,7 @@ public:
                            CefRefPtr<CefDownloadItem> downloadItem,
                            CefRefPtr<CefDownloadItemCallback> callback) override;
 
-    // CefJSDialogHandler methods.
+    // CefJSDialogHandler methods (JavaScriptDialogs).
     bool OnJSDialog(CefRefPtr<CefBrowser> browser,
                     const CefString &originUrl,
                     JSDialogType dialogType,
@@ -175,10 +169,7 @@ public:
     // browser has its own budget, so that a popup that keeps crashing cannot
     // use up the main page's.
     void OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status) override;
-    // A certificate of the platform's host is let through when it is the
-    // one pinned for that host and port; otherwise the user is asked, and
-    // trusting pins it. Every other host's certificate errors are refused
-    // without a question.
+    // CertificateTrust decides.
     bool OnCertificateError(CefRefPtr<CefBrowser> browser,
                             cef_errorcode_t certError,
                             const CefString &requestUrl,
@@ -196,29 +187,7 @@ public:
 
 private:
     bool isMainFrameOfMain(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame) const;
-    struct Download
-    {
-        QString temporaryPath;
-        QString directory;
-        QString name;
-        int browserId = 0;
-        // Waiting for the user's answer about the page's downloads.
-        bool held = false;
-        bool complete = false;
-        bool refused = false;
-        CefRefPtr<CefDownloadItemCallback> control;
-    };
-
     void notify(const QString &text);
-    // Browser UI thread: saves a complete download and tells the user where.
-    void saveDownload(const Download &download);
-    // Browser UI thread: the user's answer about the downloads of |browserId|.
-    void answerDownloads(int browserId, bool allowed);
-    // GUI thread: lets certificate |fingerprint| of |key| ("host:port")
-    // through if pinned, otherwise asks, once for all requests that meet it
-    // while the question is open.
-    void decideCertificate(CefRefPtr<CefBrowser> browser, const QString &key, const QString &address,
-                           const QByteArray &fingerprint, CefRefPtr<CefCallback> callback);
 
     // Browser UI thread only.
     std::list<CefRefPtr<CefBrowser>> popupBrowsers;
@@ -235,30 +204,17 @@ private:
     Reconnector reconnector;
     // Recent recoveries of each open browser, by identifier.
     std::map<int, std::deque<std::chrono::steady_clock::time_point>> recoveries;
-    std::map<uint32_t, Download> downloads;
-    DownloadLimiter downloadLimiter;
-    // The dialogs each browser's page has raised since it navigated, and
-    // whether the user stopped them; read on the browser UI thread, stopped
-    // from the GUI thread.
-    struct PageDialogs
-    {
-        int shown = 0;
-        bool stopped = false;
-    };
-    std::map<int, PageDialogs> pageDialogs;
-    std::mutex pageDialogsLock;
     // Browsers whose error page has been asked for and has not started.
     std::set<int> errorPagesLoading;
     // Written on the GUI thread, read on the browser UI thread.
     PlatformOrigin platformOrigin;
-    CefRefPtr<PermissionBroker> permissions;
-    // GUI thread only: the trusted certificates, the answers waiting for an
-    // open certificate question by key and fingerprint, and the
-    // certificates refused until the program ends.
-    CertificatePins certificatePins;
-    std::map<QString, std::vector<CefRefPtr<CefCallback>>> certificateQuestions;
-    std::vector<QString> refusedCertificates;
 
+    // The jobs the callbacks hand on, each with its own threads.
+    CefRefPtr<Notices> notices;
+    CefRefPtr<DownloadSaver> downloads;
+    CefRefPtr<JavaScriptDialogs> dialogs;
+    CefRefPtr<PermissionBroker> permissions;
+    CefRefPtr<CertificateTrust> certificates;
     // The browser's keys: reload, full screen and zoom.
     CefRefPtr<BrowserKeys> keys;
 

@@ -188,8 +188,8 @@ void TestQCefClientHandler::loadErrorShowsPageInFailedFrame_data()
         << -2 << QStringLiteral("<b>\"O'Neil\" & 错误</b>")
         << QStringLiteral("http://x.invalid/\"><script>alert('x')</script>&y=1")
         << QByteArray("<html><body bgcolor=\"white\"><h2>Failed to load URL "
-                      "http://x.invalid/&quot;&gt;&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;&amp;y=1 with error "
-                      "&lt;b&gt;&quot;O&#39;Neil&quot; &amp; 错误&lt;/b&gt; (-2).</h2></body></html>");
+                      "http://x.invalid/&quot;&gt;&lt;script&gt;alert('x')&lt;/script&gt;&amp;y=1 with error "
+                      "&lt;b&gt;&quot;O'Neil&quot; &amp; 错误&lt;/b&gt; (-2).</h2></body></html>");
     QTest::newRow("empty address") << -105 << QStringLiteral("ERR_NAME_NOT_RESOLVED") << QString() << QByteArray();
     // Was: the whole address went into the page, too large to be shown, and
     // each failure of the error page brought another: a loop at full CPU.
