@@ -1,7 +1,5 @@
 #include "qcefclienthandler.h"
 
-#include <sstream>
-
 #include <QCoreApplication>
 #include <QDir>
 
@@ -9,31 +7,11 @@
 #include "include/wrapper/cef_closure_task.h"
 #include "include/wrapper/cef_helpers.h"
 
-namespace {
-
-// The address with the value of "pass=" in its query, up to the end of the
-// query, replaced by six asterisks, whatever its length.
-std::string maskPassword(const std::string &url)
-{
-    const std::string::size_type query = url.find('?');
-    if (query == std::string::npos)
-        return url;
-    const std::string::size_type fragment = url.find('#', query);
-    const std::string::size_type end = fragment == std::string::npos ? url.size() : fragment;
-    const std::string::size_type key = url.find("pass=", query);
-    if (key == std::string::npos || key >= end)
-        return url;
-    const std::string::size_type value = key + 5;
-    return url.substr(0, value) + "******" + url.substr(end);
-}
-
-} // namespace
-
 QCefClientHandler::QCefClientHandler()
     : closing(false)
     , listener(nullptr)
     , mainBrowserId(0)
-    , reconnector(
+    , recovery(
           [this](int delayMs, std::function<void()> task) {
               // The handler stays alive until the retry has run.
               CefRefPtr<QCefClientHandler> self(this);
@@ -277,12 +255,10 @@ bool QCefClientHandler::DoClose(CefRefPtr<CefBrowser> browser)
 void QCefClientHandler::OnBeforeClose(CefRefPtr<CefBrowser> browser)
 {
     CEF_REQUIRE_UI_THREAD();
-    recoveries.erase(browser->GetIdentifier());
+    recovery.forget(browser->GetIdentifier(), browser->GetIdentifier() == mainBrowserId);
     downloads->forget(browser->GetIdentifier());
-    errorPagesLoading.erase(browser->GetIdentifier());
     dialogs->forget(browser->GetIdentifier());
     if (browser->GetIdentifier() == mainBrowserId) {
-        reconnector.stop();
         CefRefPtr<CefBrowser> released;
         {
             std::lock_guard<std::mutex> guard(mainBrowserLock);
@@ -308,37 +284,16 @@ void QCefClientHandler::OnLoadError(CefRefPtr<CefBrowser> browser,
                                     const CefString &failedUrl)
 {
     CEF_REQUIRE_UI_THREAD();
-    const bool mainFrame = isMainFrameOfMain(browser, frame);
-    const auto ownPage = errorPagesLoading.find(browser->GetIdentifier());
-    if (ownPage != errorPagesLoading.end()) {
-        // The error page itself failed before it started: another error page
-        // would only fail again, for ever.
-        errorPagesLoading.erase(ownPage);
-        if (mainFrame)
-            reconnector.ownLoadFailed();
-        return;
-    }
-    if (mainFrame)
-        reconnector.onLoadError(errorCode, failedUrl.ToString());
-    if (errorCode != ERR_ABORTED && !failedUrl.empty()) {
-        // The error page is a load of its own; it does not end the retries.
-        if (mainFrame)
-            reconnector.expectOwnLoad();
-        errorPagesLoading.insert(browser->GetIdentifier());
-        frame->LoadString(CefString(errorPage(failedUrl, errorText, errorCode)), failedUrl);
-    }
+    recovery.onLoadError(browser, frame, isMainFrameOfMain(browser, frame), errorCode, errorText, failedUrl);
 }
 
 void QCefClientHandler::OnLoadStart(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, TransitionType)
 {
     CEF_REQUIRE_UI_THREAD();
-    errorPagesLoading.erase(browser->GetIdentifier());
-    if (frame && frame->IsMain()) {
-        // A page that navigates may ask again, as a new page.
+    // A page that navigates may ask again, as a new page.
+    if (frame && frame->IsMain())
         dialogs->forget(browser->GetIdentifier());
-    }
-    if (isMainFrameOfMain(browser, frame))
-        reconnector.onLoadStart();
+    recovery.onLoadStart(browser->GetIdentifier(), isMainFrameOfMain(browser, frame));
 }
 
 bool QCefClientHandler::OnBeforeBrowse(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
@@ -347,34 +302,21 @@ bool QCefClientHandler::OnBeforeBrowse(CefRefPtr<CefBrowser> browser, CefRefPtr<
     CEF_REQUIRE_UI_THREAD();
     (void)userGesture;
     (void)isRedirect;
-    if (isMainFrameOfMain(browser, frame))
-        reconnector.onRequest(request->GetMethod().ToString());
+    recovery.onRequest(isMainFrameOfMain(browser, frame), request->GetMethod().ToString());
     return false;
 }
 
 void QCefClientHandler::OnLoadEnd(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, int httpStatusCode)
 {
     CEF_REQUIRE_UI_THREAD();
-    if (isMainFrameOfMain(browser, frame))
-        reconnector.onLoadEnd(httpStatusCode);
+    recovery.onLoadEnd(isMainFrameOfMain(browser, frame), httpStatusCode);
 }
 
 void QCefClientHandler::OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status)
 {
     CEF_REQUIRE_UI_THREAD();
     (void)status;
-    // At most three recoveries a minute: beyond that the page itself is what
-    // kills its renderer, and reloading it would only loop.
-    std::deque<std::chrono::steady_clock::time_point> &recent = recoveries[browser->GetIdentifier()];
-    const auto now = std::chrono::steady_clock::now();
-    while (!recent.empty() && now - recent.front() > std::chrono::minutes(1))
-        recent.pop_front();
-    if (recent.size() >= 3)
-        return;
-    recent.push_back(now);
-    if (browser->GetIdentifier() == mainBrowserId)
-        reconnector.expectOwnLoad();
-    browser->Reload();
+    recovery.onRenderProcessTerminated(browser, browser->GetIdentifier() == mainBrowserId);
 }
 
 bool QCefClientHandler::OnCertificateError(CefRefPtr<CefBrowser> browser,
@@ -386,23 +328,4 @@ bool QCefClientHandler::OnCertificateError(CefRefPtr<CefBrowser> browser,
     CEF_REQUIRE_UI_THREAD();
     (void)certError;
     return certificates->onCertificateError(browser, requestUrl, sslInfo, callback);
-}
-
-std::string QCefClientHandler::errorPage(const CefString &failedUrl, const CefString &errorText, int errorCode)
-{
-    // A page may navigate to an address of any length; the error page shows
-    // its start, cut between whole characters, so that it stays small.
-    const std::string::size_type maxShown = 2048;
-    std::string shown = maskPassword(failedUrl.ToString());
-    if (shown.size() > maxShown) {
-        std::string::size_type cut = maxShown;
-        while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80)
-            --cut;
-        shown = shown.substr(0, cut) + "\u2026";
-    }
-    std::stringstream ss;
-    ss << "<html><body bgcolor=\"white\"><h2>Failed to load URL "
-       << QString::fromStdString(shown).toHtmlEscaped().toStdString() << " with error "
-       << errorText.ToQString().toHtmlEscaped().toStdString() << " (" << errorCode << ").</h2></body></html>";
-    return ss.str();
 }

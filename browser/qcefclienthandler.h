@@ -2,14 +2,8 @@
 #define QCEFCLIENTHANDLER_H
 
 #include <atomic>
-#include <chrono>
-#include <deque>
-#include <functional>
 #include <list>
-#include <map>
 #include <mutex>
-#include <set>
-#include <vector>
 
 #include <QString>
 #include <QUrl>
@@ -19,22 +13,20 @@
 #include "downloadsaver.h"
 #include "include/cef_client.h"
 #include "javascriptdialogs.h"
+#include "pagerecovery.h"
 #include "permissionbroker.h"
 #include "platformorigin.h"
-#include "reconnector.h"
 
 class QEvent;
 
 // The engine client of the web view's browser: holds the main browser and its
 // popups, notes when the main browser is asked to close, reports creation and
-// titles to its listener and replaces a failed frame with an error page. When
-// the platform is down, it brings the platform's page back on its own once the
-// platform answers again. It also serves the page as a browser would: saves
-// downloads, shows JavaScript dialogs and asks the user before the platform's
-// page may use a microphone, a camera or notifications, whose notifications
-// it then hands to the listener to show. A platform whose certificate nobody
-// the system trusts vouches for is asked about once and its certificate
-// pinned (CertificatePins).
+// titles to its listener and hands the platform's notifications to it. The
+// rest it hands on, one job to each helper: error pages, crash recovery and
+// reconnecting (PageRecovery), downloads (DownloadSaver), JavaScript dialogs
+// (JavaScriptDialogs), devices and notifications (PermissionBroker) and
+// certificates (CertificateTrust), all judged against the platform's origin
+// (PlatformOrigin).
 //
 // Threads: the constructor, SetListener, SetPlatformUrl, GetBrowser and
 // IsClosing run on the Qt GUI thread; every engine callback below runs on the
@@ -164,10 +156,7 @@ public:
                                 CefRefPtr<CefPermissionPromptCallback> callback) override;
 
     // CefRequestHandler methods.
-    // A page whose render process died is loaded again, so that the window
-    // never stays blank; a page that keeps crashing is left alone. Each
-    // browser has its own budget, so that a popup that keeps crashing cannot
-    // use up the main page's.
+    // PageRecovery reloads a page whose render process died.
     void OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status) override;
     // CertificateTrust decides.
     bool OnCertificateError(CefRefPtr<CefBrowser> browser,
@@ -178,12 +167,6 @@ public:
     // The method of the main page's requests, for the reconnect.
     bool OnBeforeBrowse(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, CefRefPtr<CefRequest> request,
                         bool userGesture, bool isRedirect) override;
-
-    // The error page shown for a failed load, as UTF-8. The address and the
-    // error text are escaped for HTML, and the password in the address is
-    // shown as asterisks: the page may be on a screen that others see. A
-    // long address is cut short.
-    static std::string errorPage(const CefString &failedUrl, const CefString &errorText, int errorCode);
 
 private:
     bool isMainFrameOfMain(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame) const;
@@ -201,11 +184,7 @@ private:
     std::mutex listenerLock;
     // Browser UI thread only.
     int mainBrowserId;
-    Reconnector reconnector;
-    // Recent recoveries of each open browser, by identifier.
-    std::map<int, std::deque<std::chrono::steady_clock::time_point>> recoveries;
-    // Browsers whose error page has been asked for and has not started.
-    std::set<int> errorPagesLoading;
+    PageRecovery recovery;
     // Written on the GUI thread, read on the browser UI thread.
     PlatformOrigin platformOrigin;
 
