@@ -5,31 +5,10 @@
 #include <QString>
 
 #include "include/internal/cef_types.h"
+#include "starturl.h"
 
-namespace {
-
-// The address with the value of "pass=" in its query, up to the end of the
-// query, replaced by six asterisks, whatever its length.
-std::string maskPassword(const std::string &url)
-{
-    const std::string::size_type query = url.find('?');
-    if (query == std::string::npos)
-        return url;
-    const std::string::size_type fragment = url.find('#', query);
-    const std::string::size_type end = fragment == std::string::npos ? url.size() : fragment;
-    const std::string::size_type key = url.find("pass=", query);
-    if (key == std::string::npos || key >= end)
-        return url;
-    const std::string::size_type value = key + 5;
-    return url.substr(0, value) + "******" + url.substr(end);
-}
-
-} // namespace
-
-PageRecovery::PageRecovery(std::function<void(int, std::function<void()>)> schedule,
-                           std::function<void(const std::string &)> load,
-                           std::function<bool(const std::string &)> isPlatform)
-    : reconnector(std::move(schedule), std::move(load), std::move(isPlatform))
+PageRecovery::PageRecovery(Reconnector reconnector)
+    : reconnector(std::move(reconnector))
 {
 }
 
@@ -104,7 +83,7 @@ std::string PageRecovery::errorPage(const CefString &failedUrl, const CefString 
     // A page may navigate to an address of any length; the error page shows
     // its start, cut between whole characters, so that it stays small.
     const std::string::size_type maxShown = 2048;
-    std::string shown = maskPassword(failedUrl.ToString());
+    std::string shown = maskPassword(failedUrl.ToQString()).toStdString();
     if (shown.size() > maxShown) {
         std::string::size_type cut = maxShown;
         while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80)

@@ -22,9 +22,8 @@
 class PageRecovery
 {
 public:
-    // As Reconnector's.
-    PageRecovery(std::function<void(int, std::function<void()>)> schedule, std::function<void(const std::string &)> load,
-                 std::function<bool(const std::string &)> isPlatform);
+    // |reconnector| brings the main browser's page back.
+    explicit PageRecovery(Reconnector reconnector);
 
     void onRequest(bool mainFrame, const std::string &method);
     void onLoadStart(int browserId, bool mainFrame);

@@ -1,9 +1,5 @@
 #include "qcefclienthandler.h"
 
-#include <QCoreApplication>
-#include <QDir>
-
-#include "guithread.h"
 #include "include/wrapper/cef_closure_task.h"
 #include "include/wrapper/cef_helpers.h"
 
@@ -11,7 +7,7 @@ QCefClientHandler::QCefClientHandler()
     : closing(false)
     , listener(nullptr)
     , mainBrowserId(0)
-    , recovery(
+    , recovery(Reconnector(
           [this](int delayMs, std::function<void()> task) {
               // The handler stays alive until the retry has run.
               CefRefPtr<QCefClientHandler> self(this);
@@ -21,7 +17,7 @@ QCefClientHandler::QCefClientHandler()
               if (CefRefPtr<CefBrowser> browser = GetBrowser())
                   browser->GetMainFrame()->LoadURL(url);
           },
-          [this](const std::string &url) { return platformOrigin.contains(QUrl(QString::fromStdString(url))); })
+          [this](const std::string &url) { return platformOrigin.contains(QUrl(QString::fromStdString(url))); }))
     , notices(new Notices([this](const QString &text) { notify(text); }))
     , downloads(new DownloadSaver(platformOrigin, notices))
     , dialogs(new JavaScriptDialogs())
@@ -60,51 +56,6 @@ bool QCefClientHandler::IsClosing()
     return closing.load();
 }
 
-CefRefPtr<CefDisplayHandler> QCefClientHandler::GetDisplayHandler()
-{
-    return this;
-}
-
-CefRefPtr<CefDownloadHandler> QCefClientHandler::GetDownloadHandler()
-{
-    return this;
-}
-
-CefRefPtr<CefJSDialogHandler> QCefClientHandler::GetJSDialogHandler()
-{
-    return this;
-}
-
-CefRefPtr<CefKeyboardHandler> QCefClientHandler::GetKeyboardHandler()
-{
-    return keys;
-}
-
-CefRefPtr<CefLifeSpanHandler> QCefClientHandler::GetLifeSpanHandler()
-{
-    return this;
-}
-
-CefRefPtr<CefLoadHandler> QCefClientHandler::GetLoadHandler()
-{
-    return this;
-}
-
-CefRefPtr<CefNotificationHandler> QCefClientHandler::GetNotificationHandler()
-{
-    return this;
-}
-
-CefRefPtr<CefPermissionHandler> QCefClientHandler::GetPermissionHandler()
-{
-    return this;
-}
-
-CefRefPtr<CefRequestHandler> QCefClientHandler::GetRequestHandler()
-{
-    return this;
-}
-
 void QCefClientHandler::SetPlatformUrl(const QUrl &url)
 {
     platformOrigin.set(url);
@@ -133,77 +84,58 @@ void QCefClientHandler::OnTitleChange(CefRefPtr<CefBrowser> browser, const CefSt
         listener->OnTitleChange(browser, title);
 }
 
-void QCefClientHandler::OnBeforeDownload(CefRefPtr<CefBrowser> browser,
-                                         CefRefPtr<CefDownloadItem> downloadItem,
-                                         const CefString &suggestedName,
-                                         CefRefPtr<CefBeforeDownloadCallback> callback)
+void QCefClientHandler::OnBeforeDownload(CefRefPtr<CefBrowser> browser, CefRefPtr<CefDownloadItem> downloadItem,
+                                         const CefString &suggestedName, CefRefPtr<CefBeforeDownloadCallback> callback)
 {
     CEF_REQUIRE_UI_THREAD();
     downloads->onBeforeDownload(browser, downloadItem, suggestedName, callback);
 }
 
-void QCefClientHandler::OnDownloadUpdated(CefRefPtr<CefBrowser> browser,
-                                          CefRefPtr<CefDownloadItem> downloadItem,
+void QCefClientHandler::OnDownloadUpdated(CefRefPtr<CefBrowser>, CefRefPtr<CefDownloadItem> downloadItem,
                                           CefRefPtr<CefDownloadItemCallback> callback)
 {
     CEF_REQUIRE_UI_THREAD();
-    (void)browser;
     downloads->onDownloadUpdated(downloadItem, callback);
 }
 
-bool QCefClientHandler::OnJSDialog(CefRefPtr<CefBrowser> browser,
-                                   const CefString &originUrl,
-                                   JSDialogType dialogType,
-                                   const CefString &messageText,
-                                   const CefString &defaultPromptText,
-                                   CefRefPtr<CefJSDialogCallback> callback,
-                                   bool &suppressMessage)
+bool QCefClientHandler::OnJSDialog(CefRefPtr<CefBrowser> browser, const CefString &originUrl, JSDialogType dialogType,
+                                   const CefString &messageText, const CefString &defaultPromptText,
+                                   CefRefPtr<CefJSDialogCallback> callback, bool &suppressMessage)
 {
     CEF_REQUIRE_UI_THREAD();
     return dialogs->onJSDialog(browser, originUrl, dialogType, messageText, defaultPromptText, callback,
                                suppressMessage);
 }
 
-bool QCefClientHandler::OnBeforeUnloadDialog(CefRefPtr<CefBrowser> browser,
-                                             const CefString &messageText,
-                                             bool isReload,
+bool QCefClientHandler::OnBeforeUnloadDialog(CefRefPtr<CefBrowser> browser, const CefString &, bool,
                                              CefRefPtr<CefJSDialogCallback> callback)
 {
     CEF_REQUIRE_UI_THREAD();
-    (void)messageText;
-    (void)isReload;
     dialogs->onBeforeUnloadDialog(browser, callback);
     return true;
 }
 
-bool QCefClientHandler::OnRequestMediaAccessPermission(CefRefPtr<CefBrowser> browser,
-                                                       CefRefPtr<CefFrame> frame,
-                                                       const CefString &requestingOrigin,
-                                                       uint32_t requestedPermissions,
+bool QCefClientHandler::OnRequestMediaAccessPermission(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame>,
+                                                       const CefString &requestingOrigin, uint32_t requestedPermissions,
                                                        CefRefPtr<CefMediaAccessCallback> callback)
 {
     CEF_REQUIRE_UI_THREAD();
-    (void)frame;
     permissions->requestMedia(browser, requestingOrigin.ToQString(), requestedPermissions, callback);
     return true;
 }
 
-bool QCefClientHandler::OnShowPermissionPrompt(CefRefPtr<CefBrowser> browser,
-                                               uint64_t promptId,
-                                               const CefString &requestingOrigin,
-                                               uint32_t requestedPermissions,
+bool QCefClientHandler::OnShowPermissionPrompt(CefRefPtr<CefBrowser> browser, uint64_t,
+                                               const CefString &requestingOrigin, uint32_t requestedPermissions,
                                                CefRefPtr<CefPermissionPromptCallback> callback)
 {
     CEF_REQUIRE_UI_THREAD();
-    (void)promptId;
     permissions->requestPrompt(browser, requestingOrigin.ToQString(), requestedPermissions, callback);
     return true;
 }
 
-bool QCefClientHandler::OnShowNotification(CefRefPtr<CefBrowser> browser, CefRefPtr<CefNotification> notification)
+bool QCefClientHandler::OnShowNotification(CefRefPtr<CefBrowser>, CefRefPtr<CefNotification> notification)
 {
     CEF_REQUIRE_UI_THREAD();
-    (void)browser;
     if (!platformOrigin.contains(QUrl(notification->GetOrigin().ToQString())))
         return false;
     std::lock_guard<std::mutex> guard(listenerLock);
@@ -213,10 +145,9 @@ bool QCefClientHandler::OnShowNotification(CefRefPtr<CefBrowser> browser, CefRef
     return true;
 }
 
-void QCefClientHandler::OnNotificationClosed(CefRefPtr<CefBrowser> browser, CefRefPtr<CefNotification> notification)
+void QCefClientHandler::OnNotificationClosed(CefRefPtr<CefBrowser>, CefRefPtr<CefNotification> notification)
 {
     CEF_REQUIRE_UI_THREAD();
-    (void)browser;
     std::lock_guard<std::mutex> guard(listenerLock);
     if (listener)
         listener->OnNotificationClosed(notification);
@@ -277,11 +208,8 @@ void QCefClientHandler::OnBeforeClose(CefRefPtr<CefBrowser> browser)
     }
 }
 
-void QCefClientHandler::OnLoadError(CefRefPtr<CefBrowser> browser,
-                                    CefRefPtr<CefFrame> frame,
-                                    ErrorCode errorCode,
-                                    const CefString &errorText,
-                                    const CefString &failedUrl)
+void QCefClientHandler::OnLoadError(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, ErrorCode errorCode,
+                                    const CefString &errorText, const CefString &failedUrl)
 {
     CEF_REQUIRE_UI_THREAD();
     recovery.onLoadError(browser, frame, isMainFrameOfMain(browser, frame), errorCode, errorText, failedUrl);
@@ -297,11 +225,9 @@ void QCefClientHandler::OnLoadStart(CefRefPtr<CefBrowser> browser, CefRefPtr<Cef
 }
 
 bool QCefClientHandler::OnBeforeBrowse(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
-                                       CefRefPtr<CefRequest> request, bool userGesture, bool isRedirect)
+                                       CefRefPtr<CefRequest> request, bool, bool)
 {
     CEF_REQUIRE_UI_THREAD();
-    (void)userGesture;
-    (void)isRedirect;
     recovery.onRequest(isMainFrameOfMain(browser, frame), request->GetMethod().ToString());
     return false;
 }
@@ -312,20 +238,15 @@ void QCefClientHandler::OnLoadEnd(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFr
     recovery.onLoadEnd(isMainFrameOfMain(browser, frame), httpStatusCode);
 }
 
-void QCefClientHandler::OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status)
+void QCefClientHandler::OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus)
 {
     CEF_REQUIRE_UI_THREAD();
-    (void)status;
     recovery.onRenderProcessTerminated(browser, browser->GetIdentifier() == mainBrowserId);
 }
 
-bool QCefClientHandler::OnCertificateError(CefRefPtr<CefBrowser> browser,
-                                           cef_errorcode_t certError,
-                                           const CefString &requestUrl,
-                                           CefRefPtr<CefSSLInfo> sslInfo,
-                                           CefRefPtr<CefCallback> callback)
+bool QCefClientHandler::OnCertificateError(CefRefPtr<CefBrowser> browser, cef_errorcode_t, const CefString &requestUrl,
+                                           CefRefPtr<CefSSLInfo> sslInfo, CefRefPtr<CefCallback> callback)
 {
     CEF_REQUIRE_UI_THREAD();
-    (void)certError;
     return certificates->onCertificateError(browser, requestUrl, sslInfo, callback);
 }

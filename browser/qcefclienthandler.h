@@ -86,15 +86,15 @@ public:
     void SetPlatformUrl(const QUrl &url);
 
     // CefClient methods.
-    CefRefPtr<CefDisplayHandler> GetDisplayHandler() override;
-    CefRefPtr<CefDownloadHandler> GetDownloadHandler() override;
-    CefRefPtr<CefJSDialogHandler> GetJSDialogHandler() override;
-    CefRefPtr<CefKeyboardHandler> GetKeyboardHandler() override;
-    CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() override;
-    CefRefPtr<CefLoadHandler> GetLoadHandler() override;
-    CefRefPtr<CefNotificationHandler> GetNotificationHandler() override;
-    CefRefPtr<CefPermissionHandler> GetPermissionHandler() override;
-    CefRefPtr<CefRequestHandler> GetRequestHandler() override;
+    CefRefPtr<CefDisplayHandler> GetDisplayHandler() override { return this; }
+    CefRefPtr<CefDownloadHandler> GetDownloadHandler() override { return this; }
+    CefRefPtr<CefJSDialogHandler> GetJSDialogHandler() override { return this; }
+    CefRefPtr<CefKeyboardHandler> GetKeyboardHandler() override { return keys; }
+    CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() override { return this; }
+    CefRefPtr<CefLoadHandler> GetLoadHandler() override { return this; }
+    CefRefPtr<CefNotificationHandler> GetNotificationHandler() override { return this; }
+    CefRefPtr<CefPermissionHandler> GetPermissionHandler() override { return this; }
+    CefRefPtr<CefRequestHandler> GetRequestHandler() override { return this; }
 
     // CefDisplayHandler methods.
     // Follows the platform from http to https on its own host.
@@ -102,25 +102,16 @@ public:
     void OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &title) override;
 
     // CefDownloadHandler methods (DownloadSaver).
-    void OnBeforeDownload(CefRefPtr<CefBrowser> browser,
-                          CefRefPtr<CefDownloadItem> downloadItem,
-                          const CefString &suggestedName,
-                          CefRefPtr<CefBeforeDownloadCallback> callback) override;
-    void OnDownloadUpdated(CefRefPtr<CefBrowser> browser,
-                           CefRefPtr<CefDownloadItem> downloadItem,
+    void OnBeforeDownload(CefRefPtr<CefBrowser> browser, CefRefPtr<CefDownloadItem> downloadItem,
+                          const CefString &suggestedName, CefRefPtr<CefBeforeDownloadCallback> callback) override;
+    void OnDownloadUpdated(CefRefPtr<CefBrowser> browser, CefRefPtr<CefDownloadItem> downloadItem,
                            CefRefPtr<CefDownloadItemCallback> callback) override;
 
     // CefJSDialogHandler methods (JavaScriptDialogs).
-    bool OnJSDialog(CefRefPtr<CefBrowser> browser,
-                    const CefString &originUrl,
-                    JSDialogType dialogType,
-                    const CefString &messageText,
-                    const CefString &defaultPromptText,
-                    CefRefPtr<CefJSDialogCallback> callback,
-                    bool &suppressMessage) override;
-    bool OnBeforeUnloadDialog(CefRefPtr<CefBrowser> browser,
-                              const CefString &messageText,
-                              bool isReload,
+    bool OnJSDialog(CefRefPtr<CefBrowser> browser, const CefString &originUrl, JSDialogType dialogType,
+                    const CefString &messageText, const CefString &defaultPromptText,
+                    CefRefPtr<CefJSDialogCallback> callback, bool &suppressMessage) override;
+    bool OnBeforeUnloadDialog(CefRefPtr<CefBrowser> browser, const CefString &messageText, bool isReload,
                               CefRefPtr<CefJSDialogCallback> callback) override;
 
     // CefLifeSpanHandler methods.
@@ -131,11 +122,8 @@ public:
     // CefLoadHandler methods.
     void OnLoadStart(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, TransitionType transitionType) override;
     void OnLoadEnd(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, int httpStatusCode) override;
-    void OnLoadError(CefRefPtr<CefBrowser> browser,
-                     CefRefPtr<CefFrame> frame,
-                     ErrorCode errorCode,
-                     const CefString &errorText,
-                     const CefString &failedUrl) override;
+    void OnLoadError(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, ErrorCode errorCode,
+                     const CefString &errorText, const CefString &failedUrl) override;
 
     // CefNotificationHandler methods.
     // Only the platform's origin may show notifications; they go to the
@@ -144,14 +132,10 @@ public:
     void OnNotificationClosed(CefRefPtr<CefBrowser> browser, CefRefPtr<CefNotification> notification) override;
 
     // CefPermissionHandler methods.
-    bool OnRequestMediaAccessPermission(CefRefPtr<CefBrowser> browser,
-                                        CefRefPtr<CefFrame> frame,
-                                        const CefString &requestingOrigin,
-                                        uint32_t requestedPermissions,
+    bool OnRequestMediaAccessPermission(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+                                        const CefString &requestingOrigin, uint32_t requestedPermissions,
                                         CefRefPtr<CefMediaAccessCallback> callback) override;
-    bool OnShowPermissionPrompt(CefRefPtr<CefBrowser> browser,
-                                uint64_t promptId,
-                                const CefString &requestingOrigin,
+    bool OnShowPermissionPrompt(CefRefPtr<CefBrowser> browser, uint64_t promptId, const CefString &requestingOrigin,
                                 uint32_t requestedPermissions,
                                 CefRefPtr<CefPermissionPromptCallback> callback) override;
 
@@ -159,11 +143,8 @@ public:
     // PageRecovery reloads a page whose render process died.
     void OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status) override;
     // CertificateTrust decides.
-    bool OnCertificateError(CefRefPtr<CefBrowser> browser,
-                            cef_errorcode_t certError,
-                            const CefString &requestUrl,
-                            CefRefPtr<CefSSLInfo> sslInfo,
-                            CefRefPtr<CefCallback> callback) override;
+    bool OnCertificateError(CefRefPtr<CefBrowser> browser, cef_errorcode_t certError, const CefString &requestUrl,
+                            CefRefPtr<CefSSLInfo> sslInfo, CefRefPtr<CefCallback> callback) override;
     // The method of the main page's requests, for the reconnect.
     bool OnBeforeBrowse(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, CefRefPtr<CefRequest> request,
                         bool userGesture, bool isRedirect) override;

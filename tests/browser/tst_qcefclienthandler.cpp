@@ -28,8 +28,8 @@ namespace {
 class RecordingListener : public QCefClientHandler::Listener
 {
 public:
-    explicit RecordingListener(QCefClientHandler *handler) : handler_(handler) { handler->SetListener(this); }
-    ~RecordingListener() override { handler_->SetListener(nullptr); }
+    explicit RecordingListener(QCefClientHandler *handler) : handler(handler) { handler->SetListener(this); }
+    ~RecordingListener() override { handler->SetListener(nullptr); }
 
     QStringList reports;
 
@@ -41,7 +41,7 @@ public:
     // With the handler's browser as the listener finds it while told.
     void OnAfterCreated() override
     {
-        const CefRefPtr<CefBrowser> browser = handler_->GetBrowser();
+        const CefRefPtr<CefBrowser> browser = handler->GetBrowser();
         reports << QStringLiteral("created %1").arg(browser ? browser->GetIdentifier() : 0);
     }
     void OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &title) override
@@ -50,7 +50,7 @@ public:
     }
 
 private:
-    QCefClientHandler *const handler_;
+    QCefClientHandler *const handler;
 };
 
 QStringList entries(const QString &dir)
