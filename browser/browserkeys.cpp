@@ -4,6 +4,7 @@
 #include <QVariant>
 #include <QWidget>
 
+#include "guithread.h"
 #include "include/wrapper/cef_helpers.h"
 #include "pagequestion.h"
 
@@ -54,7 +55,7 @@ bool BrowserKeys::OnPreKeyEvent(CefRefPtr<CefBrowser> browser, const CefKeyEvent
         return false;
     (void)isKeyboardShortcut;
     if (!(event.modifiers & EVENTFLAG_IS_REPEAT))
-        QMetaObject::invokeMethod(qApp, [browser] { toggleFullScreen(browser); }, Qt::QueuedConnection);
+        postToGuiThread([browser] { toggleFullScreen(browser); });
     return true;
 }
 

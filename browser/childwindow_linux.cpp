@@ -1,8 +1,9 @@
 #include "childwindow.h"
 
 #include <QCoreApplication>
-#include <QThread>
 #include <QWidget>
+
+#include "guithread.h"
 
 namespace {
 
@@ -18,13 +19,11 @@ void placeNow(CefWindowHandle handle, int x, int y, int width, int height)
 
 void placeChildWindow(CefWindowHandle handle, int x, int y, int width, int height)
 {
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!handle || !app)
+    if (!handle || !QCoreApplication::instance())
         return;
-    if (QThread::currentThread() == app->thread()) {
+    if (isGuiThread()) {
         placeNow(handle, x, y, width, height);
         return;
     }
-    QMetaObject::invokeMethod(
-        app, [=] { placeNow(handle, x, y, width, height); }, Qt::QueuedConnection);
+    postToGuiThread([=] { placeNow(handle, x, y, width, height); });
 }

@@ -5,9 +5,10 @@
 #include <QEvent>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QThread>
 #include <QVariant>
 #include <QWidget>
+
+#include "guithread.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ QWidget *PageQuestion::windowOf(CefRefPtr<CefBrowser> browser)
 
 void PageQuestion::ask(CefRefPtr<CefBrowser> browser, QDialog *box, std::function<void(bool answered)> answer)
 {
-    Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
+    REQUIRE_GUI_THREAD();
     QWidget *view = browser ? QWidget::find(static_cast<WId>(browser->GetHost()->GetWindowHandle())) : nullptr;
     QWidget *window = view ? view->window() : nullptr;
     if (!window || !window->isVisible()) {

@@ -2,36 +2,31 @@
 #define QCEFCLIENTHANDLER_H
 
 #include <atomic>
-#include <chrono>
-#include <deque>
-#include <functional>
 #include <list>
-#include <map>
 #include <mutex>
-#include <set>
-#include <vector>
 
 #include <QString>
 #include <QUrl>
 
 #include "browserkeys.h"
-#include "certificatepins.h"
-#include "downloadlimiter.h"
+#include "certificatetrust.h"
+#include "downloadsaver.h"
 #include "include/cef_client.h"
-#include "reconnector.h"
+#include "javascriptdialogs.h"
+#include "pagerecovery.h"
+#include "permissionbroker.h"
+#include "platformorigin.h"
 
 class QEvent;
 
 // The engine client of the web view's browser: holds the main browser and its
 // popups, notes when the main browser is asked to close, reports creation and
-// titles to its listener and replaces a failed frame with an error page. When
-// the platform is down, it brings the platform's page back on its own once the
-// platform answers again. It also serves the page as a browser would: saves
-// downloads, shows JavaScript dialogs and asks the user before the platform's
-// page may use a microphone, a camera or notifications, whose notifications
-// it then hands to the listener to show. A platform whose certificate nobody
-// the system trusts vouches for is asked about once and its certificate
-// pinned (CertificatePins).
+// titles to its listener and hands the platform's notifications to it. The
+// rest it hands on, one job to each helper: error pages, crash recovery and
+// reconnecting (PageRecovery), downloads (DownloadSaver), JavaScript dialogs
+// (JavaScriptDialogs), devices and notifications (PermissionBroker) and
+// certificates (CertificateTrust), all judged against the platform's origin
+// (PlatformOrigin).
 //
 // Threads: the constructor, SetListener, SetPlatformUrl, GetBrowser and
 // IsClosing run on the Qt GUI thread; every engine callback below runs on the
@@ -69,7 +64,6 @@ public:
     };
 
     QCefClientHandler();
-    // Removes what downloads still running have written.
     ~QCefClientHandler() override;
 
     // Sets the receiver of reports; null switches them off. When it returns,
@@ -92,47 +86,32 @@ public:
     void SetPlatformUrl(const QUrl &url);
 
     // CefClient methods.
-    CefRefPtr<CefDisplayHandler> GetDisplayHandler() override;
-    CefRefPtr<CefDownloadHandler> GetDownloadHandler() override;
-    CefRefPtr<CefJSDialogHandler> GetJSDialogHandler() override;
-    CefRefPtr<CefKeyboardHandler> GetKeyboardHandler() override;
-    CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() override;
-    CefRefPtr<CefLoadHandler> GetLoadHandler() override;
-    CefRefPtr<CefNotificationHandler> GetNotificationHandler() override;
-    CefRefPtr<CefPermissionHandler> GetPermissionHandler() override;
-    CefRefPtr<CefRequestHandler> GetRequestHandler() override;
+    CefRefPtr<CefDisplayHandler> GetDisplayHandler() override { return this; }
+    CefRefPtr<CefDownloadHandler> GetDownloadHandler() override { return this; }
+    CefRefPtr<CefJSDialogHandler> GetJSDialogHandler() override { return this; }
+    CefRefPtr<CefKeyboardHandler> GetKeyboardHandler() override { return keys; }
+    CefRefPtr<CefLifeSpanHandler> GetLifeSpanHandler() override { return this; }
+    CefRefPtr<CefLoadHandler> GetLoadHandler() override { return this; }
+    CefRefPtr<CefNotificationHandler> GetNotificationHandler() override { return this; }
+    CefRefPtr<CefPermissionHandler> GetPermissionHandler() override { return this; }
+    CefRefPtr<CefRequestHandler> GetRequestHandler() override { return this; }
 
     // CefDisplayHandler methods.
     // Follows the platform from http to https on its own host.
     void OnAddressChange(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, const CefString &url) override;
     void OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &title) override;
 
-    // CefDownloadHandler methods.
-    // Saves to the user's download directory under the name the server
-    // gives, made unique; the user is told where the file went. A page that
-    // downloads more than it may (DownloadLimiter) is asked about first: its
-    // download runs meanwhile but takes its name only once the user allows,
-    // and is cancelled when the user refuses. A download goes on, and is
-    // saved, after the window that started it has closed.
-    void OnBeforeDownload(CefRefPtr<CefBrowser> browser,
-                          CefRefPtr<CefDownloadItem> downloadItem,
-                          const CefString &suggestedName,
-                          CefRefPtr<CefBeforeDownloadCallback> callback) override;
-    void OnDownloadUpdated(CefRefPtr<CefBrowser> browser,
-                           CefRefPtr<CefDownloadItem> downloadItem,
+    // CefDownloadHandler methods (DownloadSaver).
+    void OnBeforeDownload(CefRefPtr<CefBrowser> browser, CefRefPtr<CefDownloadItem> downloadItem,
+                          const CefString &suggestedName, CefRefPtr<CefBeforeDownloadCallback> callback) override;
+    void OnDownloadUpdated(CefRefPtr<CefBrowser> browser, CefRefPtr<CefDownloadItem> downloadItem,
                            CefRefPtr<CefDownloadItemCallback> callback) override;
 
-    // CefJSDialogHandler methods.
-    bool OnJSDialog(CefRefPtr<CefBrowser> browser,
-                    const CefString &originUrl,
-                    JSDialogType dialogType,
-                    const CefString &messageText,
-                    const CefString &defaultPromptText,
-                    CefRefPtr<CefJSDialogCallback> callback,
-                    bool &suppressMessage) override;
-    bool OnBeforeUnloadDialog(CefRefPtr<CefBrowser> browser,
-                              const CefString &messageText,
-                              bool isReload,
+    // CefJSDialogHandler methods (JavaScriptDialogs).
+    bool OnJSDialog(CefRefPtr<CefBrowser> browser, const CefString &originUrl, JSDialogType dialogType,
+                    const CefString &messageText, const CefString &defaultPromptText,
+                    CefRefPtr<CefJSDialogCallback> callback, bool &suppressMessage) override;
+    bool OnBeforeUnloadDialog(CefRefPtr<CefBrowser> browser, const CefString &messageText, bool isReload,
                               CefRefPtr<CefJSDialogCallback> callback) override;
 
     // CefLifeSpanHandler methods.
@@ -143,11 +122,8 @@ public:
     // CefLoadHandler methods.
     void OnLoadStart(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, TransitionType transitionType) override;
     void OnLoadEnd(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, int httpStatusCode) override;
-    void OnLoadError(CefRefPtr<CefBrowser> browser,
-                     CefRefPtr<CefFrame> frame,
-                     ErrorCode errorCode,
-                     const CefString &errorText,
-                     const CefString &failedUrl) override;
+    void OnLoadError(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, ErrorCode errorCode,
+                     const CefString &errorText, const CefString &failedUrl) override;
 
     // CefNotificationHandler methods.
     // Only the platform's origin may show notifications; they go to the
@@ -156,94 +132,26 @@ public:
     void OnNotificationClosed(CefRefPtr<CefBrowser> browser, CefRefPtr<CefNotification> notification) override;
 
     // CefPermissionHandler methods.
-    bool OnRequestMediaAccessPermission(CefRefPtr<CefBrowser> browser,
-                                        CefRefPtr<CefFrame> frame,
-                                        const CefString &requestingOrigin,
-                                        uint32_t requestedPermissions,
+    bool OnRequestMediaAccessPermission(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+                                        const CefString &requestingOrigin, uint32_t requestedPermissions,
                                         CefRefPtr<CefMediaAccessCallback> callback) override;
-    bool OnShowPermissionPrompt(CefRefPtr<CefBrowser> browser,
-                                uint64_t promptId,
-                                const CefString &requestingOrigin,
+    bool OnShowPermissionPrompt(CefRefPtr<CefBrowser> browser, uint64_t promptId, const CefString &requestingOrigin,
                                 uint32_t requestedPermissions,
                                 CefRefPtr<CefPermissionPromptCallback> callback) override;
 
     // CefRequestHandler methods.
-    // A page whose render process died is loaded again, so that the window
-    // never stays blank; a page that keeps crashing is left alone. Each
-    // browser has its own budget, so that a popup that keeps crashing cannot
-    // use up the main page's.
+    // PageRecovery reloads a page whose render process died.
     void OnRenderProcessTerminated(CefRefPtr<CefBrowser> browser, TerminationStatus status) override;
-    // A certificate of the platform's host is let through when it is the
-    // one pinned for that host and port; otherwise the user is asked, and
-    // trusting pins it. Every other host's certificate errors are refused
-    // without a question.
-    bool OnCertificateError(CefRefPtr<CefBrowser> browser,
-                            cef_errorcode_t certError,
-                            const CefString &requestUrl,
-                            CefRefPtr<CefSSLInfo> sslInfo,
-                            CefRefPtr<CefCallback> callback) override;
+    // CertificateTrust decides.
+    bool OnCertificateError(CefRefPtr<CefBrowser> browser, cef_errorcode_t certError, const CefString &requestUrl,
+                            CefRefPtr<CefSSLInfo> sslInfo, CefRefPtr<CefCallback> callback) override;
     // The method of the main page's requests, for the reconnect.
     bool OnBeforeBrowse(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, CefRefPtr<CefRequest> request,
                         bool userGesture, bool isRedirect) override;
 
-    // The error page shown for a failed load, as UTF-8. The address and the
-    // error text are escaped for HTML, and the password in the address is
-    // shown as asterisks: the page may be on a screen that others see. A
-    // long address is cut short.
-    static std::string errorPage(const CefString &failedUrl, const CefString &errorText, int errorCode);
-
 private:
-    // Any thread: whether |url| belongs to the platform the user logged in
-    // to. The one place that decides it.
-    bool isPlatformOrigin(const QString &url);
     bool isMainFrameOfMain(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame) const;
-    // Devices and permissions a page may ask for, as the user names them.
-    enum Device : unsigned {
-        Microphone = 1,
-        Camera = 2,
-        Notifications = 4
-    };
-    struct Download
-    {
-        QString temporaryPath;
-        QString directory;
-        QString name;
-        int browserId = 0;
-        // Waiting for the user's answer about the page's downloads.
-        bool held = false;
-        bool complete = false;
-        bool refused = false;
-        CefRefPtr<CefDownloadItemCallback> control;
-    };
-    struct PermissionRequest
-    {
-        CefRefPtr<CefBrowser> browser;
-        QString origin;
-        unsigned devices;
-        std::function<void(bool)> answer;
-    };
-
     void notify(const QString &text);
-    // Browser UI thread: saves a complete download and tells the user where.
-    void saveDownload(const Download &download);
-    // Browser UI thread: the user's answer about the downloads of |browserId|.
-    void answerDownloads(int browserId, bool allowed);
-    // Browser UI thread: answers at once for any origin but the platform's,
-    // otherwise hands the question to the GUI thread.
-    void requestPermission(CefRefPtr<CefBrowser> browser, const QString &origin, unsigned devices,
-                           std::function<void(bool)> answer);
-    // GUI thread: answers from what the user said before, or asks; one
-    // question at a time.
-    void decidePermission(PermissionRequest request);
-    // Any thread: the platform's origin, "scheme://host:port", or empty
-    // before the login.
-    QString platform();
-    // GUI thread: lets certificate |fingerprint| of |key| ("host:port")
-    // through if pinned, otherwise asks, once for all requests that meet it
-    // while the question is open.
-    void decideCertificate(CefRefPtr<CefBrowser> browser, const QString &key, const QString &address,
-                           const QByteArray &fingerprint, CefRefPtr<CefCallback> callback);
-    void permissionAnswered(unsigned devices, bool answered, bool allowed, const std::function<void(bool)> &answer);
 
     // Browser UI thread only.
     std::list<CefRefPtr<CefBrowser>> popupBrowsers;
@@ -257,38 +165,16 @@ private:
     std::mutex listenerLock;
     // Browser UI thread only.
     int mainBrowserId;
-    Reconnector reconnector;
-    // Recent recoveries of each open browser, by identifier.
-    std::map<int, std::deque<std::chrono::steady_clock::time_point>> recoveries;
-    std::map<uint32_t, Download> downloads;
-    DownloadLimiter downloadLimiter;
-    // The dialogs each browser's page has raised since it navigated, and
-    // whether the user stopped them; read on the browser UI thread, stopped
-    // from the GUI thread.
-    struct PageDialogs
-    {
-        int shown = 0;
-        bool stopped = false;
-    };
-    std::map<int, PageDialogs> pageDialogs;
-    std::mutex pageDialogsLock;
-    // Browsers whose error page has been asked for and has not started.
-    std::set<int> errorPagesLoading;
+    PageRecovery recovery;
     // Written on the GUI thread, read on the browser UI thread.
-    QString platformOrigin;
-    std::mutex platformOriginLock;
-    // GUI thread only: the user's answers by device, and the requests that
-    // wait while a question is open.
-    std::map<unsigned, bool> permissionAnswers;
-    bool askingPermission;
-    std::vector<PermissionRequest> waitingPermissions;
-    // GUI thread only: the trusted certificates, the answers waiting for an
-    // open certificate question by key and fingerprint, and the
-    // certificates refused until the program ends.
-    CertificatePins certificatePins;
-    std::map<QString, std::vector<CefRefPtr<CefCallback>>> certificateQuestions;
-    std::vector<QString> refusedCertificates;
+    PlatformOrigin platformOrigin;
 
+    // The jobs the callbacks hand on, each with its own threads.
+    CefRefPtr<Notices> notices;
+    CefRefPtr<DownloadSaver> downloads;
+    CefRefPtr<JavaScriptDialogs> dialogs;
+    CefRefPtr<PermissionBroker> permissions;
+    CefRefPtr<CertificateTrust> certificates;
     // The browser's keys: reload, full screen and zoom.
     CefRefPtr<BrowserKeys> keys;
 

@@ -3,10 +3,10 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QResizeEvent>
-#include <QThread>
 #include <QTimer>
 
 #include "childwindow.h"
+#include "guithread.h"
 #include "include/cef_browser.h"
 #include "include/wrapper/cef_helpers.h"
 #include "noticebar.h"
@@ -14,8 +14,6 @@
 
 // A blank page: the hidden browser makes no network request before the login.
 const QString defaultStartAddress = QStringLiteral("about:blank");
-
-#define REQUIRE_GUI_THREAD() Q_ASSERT(QThread::currentThread() == thread())
 
 QCefWebView::QCefWebView(QWidget *parent)
     : QWidget(parent)
@@ -239,7 +237,7 @@ void QCefWebView::OnAfterCreated()
     state = Created;
     // The widget belongs to the GUI thread: fitting and the waiting load
     // happen there.
-    QMetaObject::invokeMethod(this, [this, fit] { finishCreation(fit); }, Qt::QueuedConnection);
+    postToGuiThread(this, [this, fit] { finishCreation(fit); });
 }
 
 void QCefWebView::finishCreation(bool fit)
@@ -266,7 +264,7 @@ void QCefWebView::OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &
 
 void QCefWebView::OnNotice(const QString &text)
 {
-    QMetaObject::invokeMethod(this, [this, text] { showNotice(text); }, Qt::QueuedConnection);
+    postToGuiThread(this, [this, text] { showNotice(text); });
 }
 
 void QCefWebView::showNotice(const QString &text)
@@ -279,19 +277,15 @@ void QCefWebView::showNotice(const QString &text)
 
 void QCefWebView::OnNotification(CefRefPtr<CefNotification> notification)
 {
-    QMetaObject::invokeMethod(this, [this, notification] { notificationArea()->add(notification); },
-                              Qt::QueuedConnection);
+    postToGuiThread(this, [this, notification] { notificationArea()->add(notification); });
 }
 
 void QCefWebView::OnNotificationClosed(CefRefPtr<CefNotification> notification)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, notification] {
-            if (notifications)
-                notifications->closedByPage(notification);
-        },
-        Qt::QueuedConnection);
+    postToGuiThread(this, [this, notification] {
+        if (notifications)
+            notifications->closedByPage(notification);
+    });
 }
 
 NotificationArea *QCefWebView::notificationArea()

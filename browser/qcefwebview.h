@@ -106,6 +106,9 @@ private:
     // GUI thread only.
     QUrl url;
     bool loadPending;
+    // Serialises browser creation, and nothing else. Creation runs on the
+    // GUI thread only, so the lock never waits; it stays as the view's one
+    // documented lock, from the second test of the state to Creating.
     QMutex mutex;
     CefRefPtr<QCefClientHandler> clientHandler;
     NoticeBar *notice;

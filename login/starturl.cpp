@@ -6,6 +6,8 @@
 
 namespace {
 
+const QLatin1String passwordKey("pass=");
+
 // UTF-8, with everything but the unreserved characters percent-encoded, so
 // that "&", "#", "?", "+", "%", ":" or a blank in a credential can neither
 // cut the query short nor change its meaning. Plain names pass unchanged.
@@ -31,6 +33,19 @@ QString decimalHost(const QString &address)
 QUrl startUrl(const QString &address, const QString &userName, const QString &password)
 {
     const QString text = QStringLiteral("http://") + decimalHost(address) + QStringLiteral("/?user=") + encoded(userName)
-        + QStringLiteral(":pass=") + encoded(password);
+        + QLatin1Char(':') + passwordKey + encoded(password);
     return QUrl(text, QUrl::TolerantMode);
+}
+
+QString maskPassword(const QString &url)
+{
+    const int query = url.indexOf(QLatin1Char('?'));
+    if (query < 0)
+        return url;
+    const int fragment = url.indexOf(QLatin1Char('#'), query);
+    const int end = fragment < 0 ? url.size() : fragment;
+    const int key = url.indexOf(passwordKey, query);
+    if (key < 0 || key >= end)
+        return url;
+    return url.left(key + passwordKey.size()) + QStringLiteral("******") + url.mid(end);
 }

