@@ -11,7 +11,8 @@ void demandAttention(QWidget *window)
 {
     QApplication::alert(window);
     // Qt 5.15's alert sends nothing to the window manager under X11, so the
-    // request that the window manager specification names is sent here.
+    // demands-attention request of the window manager's protocol (EWMH) is
+    // sent here.
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
     Display *display = XOpenDisplay(nullptr);

@@ -89,6 +89,8 @@ private:
     // The operator's page, its broken download link to |brokenBase|: starts
     // the program, logs in, waits for the page and returns the view, active.
     unsigned long openOperatorPage(ClientSession &session, const QString &brokenBase = QString());
+    // Lets the page report to |to| through "/report", answered with 204.
+    static void takeReports(PlatformServerThread &to);
     // The value of the |n|th report of |key| (counted from 1) that the page
     // sent to |from|, once it came.
     QString report(PlatformServerThread &from, const QByteArray &key, int n = 1, int timeoutMs = 30000);

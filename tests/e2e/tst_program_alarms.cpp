@@ -56,9 +56,7 @@ void TestProgram::alarmsReachTheOperator()
     PlatformServer::Route page;
     page.body = alarmPage;
     server.server()->setRoute("/", page);
-    PlatformServer::Route noContent;
-    noContent.status = 204;
-    server.server()->setRoute("/report", noContent);
+    takeReports(server);
     QVERIFY(startAndLogIn(session, address));
     const unsigned long view = session.waitForViewWindow();
     QVERIFY(view && !report(server, "loaded").isNull() && user::activate(view));

@@ -79,9 +79,7 @@ void TestProgram::permissionQuestionAbortsWhenItsWindowGoes()
     PlatformServer::Route ask;
     ask.body = "<script>navigator.mediaDevices.getUserMedia({audio: true})</script>";
     server.server()->setRoute("/ask", ask);
-    PlatformServer::Route noContent;
-    noContent.status = 204;
-    server.server()->setRoute("/report", noContent);
+    takeReports(server);
     ClientSession session;
     // Without a capture device the engine refuses before anyone is asked.
     session.setEnv(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--use-fake-device-for-media-stream"));
@@ -119,9 +117,7 @@ void TestProgram::alertLoopHoldsTheOperator()
     // The second dialog offers to stop the page's dialogs.
     page.body = "<script>for (let i = 0; i < 1000; i++) alert(i); fetch('/report?stopped=1')</script>";
     server.server()->setRoute("/", page);
-    PlatformServer::Route noContent;
-    noContent.status = 204;
-    server.server()->setRoute("/report", noContent);
+    takeReports(server);
     ClientSession session;
     QVERIFY(openPage(session));
     QVERIFY(dialogShown(origin));

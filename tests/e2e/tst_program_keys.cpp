@@ -36,9 +36,7 @@ void TestProgram::keysReachPageAndWindow()
     PlatformServer::Route page;
     page.body = keysPage;
     server.server()->setRoute("/", page);
-    PlatformServer::Route noContent;
-    noContent.status = 204;
-    server.server()->setRoute("/report", noContent);
+    takeReports(server);
     server.server()->setRoute("/popup", PlatformServer::Route());
     ClientSession session;
     QVERIFY(openPage(session));

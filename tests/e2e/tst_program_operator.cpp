@@ -111,6 +111,13 @@ QString TestProgram::reportNow(PlatformServerThread &from, const QByteArray &key
     return QString();
 }
 
+void TestProgram::takeReports(PlatformServerThread &to)
+{
+    PlatformServer::Route noContent;
+    noContent.status = 204;
+    to.server()->setRoute("/report", noContent);
+}
+
 QString TestProgram::report(PlatformServerThread &from, const QByteArray &key, int n, int timeoutMs)
 {
     QString value;
@@ -129,10 +136,8 @@ unsigned long TestProgram::openOperatorPage(ClientSession &session, const QStrin
     file.contentType = "application/octet-stream";
     file.body = clipBytes();
     server.server()->setRoute("/clip", file);
-    PlatformServer::Route noContent;
-    noContent.status = 204;
-    server.server()->setRoute("/report", noContent);
-    otherServer.server()->setRoute("/report", noContent);
+    takeReports(server);
+    takeReports(otherServer);
     PlatformServer::Route other;
     other.body = otherPage;
     otherServer.server()->setRoute("/other", other);
