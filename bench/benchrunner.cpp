@@ -98,70 +98,70 @@ class Bench
 {
 public:
     Bench(const QString &client, const QString &empty, const QString &browser)
-        : client_(client)
-        , empty_(empty)
-        , browser_(browser)
+        : clientProgram(client)
+        , emptyProgram(empty)
+        , browserProgram(browser)
     {
-        clock_.start();
-        background_ = QApplication::palette().color(QPalette::Window).rgb() & 0xffffff;
+        clock.start();
+        background = QApplication::palette().color(QPalette::Window).rgb() & 0xffffff;
     }
 
     ~Bench()
     {
-        if (windowManager_.state() != QProcess::NotRunning) {
-            windowManager_.kill();
-            windowManager_.waitForFinished();
+        if (windowManager.state() != QProcess::NotRunning) {
+            windowManager.kill();
+            windowManager.waitForFinished();
         }
     }
 
     bool setUp(QString *error)
     {
-        if (!probe_.isOpen()) {
+        if (!probe.isOpen()) {
             *error = QStringLiteral("no X display");
             return false;
         }
         // Focus and activation behave as on a desktop only with a window
         // manager.
-        if (!x11::windowManagerRunning() && !windowmanager::start(windowManager_)) {
+        if (!x11::windowManagerRunning() && !windowmanager::start(windowManager)) {
             *error = QStringLiteral("openbox did not start");
             return false;
         }
         // Port 80 of a loopback address, as the client has no way to name a
         // port.
         QRandomGenerator *random = QRandomGenerator::global();
-        address_ = QStringLiteral("127.%1.%2.1").arg(random->bounded(2, 250)).arg(random->bounded(1, 250));
-        if (!server_.start(QHostAddress(address_), 80, error)) {
+        address = QStringLiteral("127.%1.%2.1").arg(random->bounded(2, 250)).arg(random->bounded(1, 250));
+        if (!server.start(QHostAddress(address), 80, error)) {
             *error += QStringLiteral(" (port 80 needs root or the CAP_NET_BIND_SERVICE capability)");
             return false;
         }
         PlatformServer::Route page;
         page.body = startPage;
-        server_.server()->setRoute("/", page);
+        server.server()->setRoute("/", page);
         PlatformServer::Route beacon;
         beacon.status = 204;
-        server_.server()->setRoute("/loaded", beacon);
+        server.server()->setRoute("/loaded", beacon);
         QObject::connect(
-            server_.server(), &PlatformServer::requestReceived, server_.server(),
+            server.server(), &PlatformServer::requestReceived, server.server(),
             [this](const PlatformServer::Request &request) {
                 qint64 none = 0;
                 if (request.path == "/loaded")
-                    loadedAt_.compare_exchange_strong(none, clock_.nsecsElapsed());
+                    loadedAt.compare_exchange_strong(none, clock.nsecsElapsed());
                 else if (request.path == "/")
-                    requestedAt_.compare_exchange_strong(none, clock_.nsecsElapsed());
+                    requestedAt.compare_exchange_strong(none, clock.nsecsElapsed());
             },
             Qt::DirectConnection);
         return true;
     }
 
-    QString startUrl() const { return QStringLiteral("http://%1/?user=bench:pass=secret").arg(address_); }
+    QString startUrl() const { return QStringLiteral("http://%1/?user=bench:pass=secret").arg(address); }
 
     // Milliseconds from the start of the program to its window's first frame.
     Sample startToWindow(bool client)
     {
         ClientSession session;
-        const qint64 start = clock_.nsecsElapsed();
+        const qint64 start = clock.nsecsElapsed();
         Sample sample;
-        if (!session.start(QStringList(), client ? client_ : empty_))
+        if (!session.start(QStringList(), client ? clientProgram : emptyProgram))
             return sample;
         const QString title = client ? loginTitle : emptyTitle;
         unsigned long window = 0;
@@ -169,10 +169,10 @@ public:
             [&] {
                 if (!window)
                     window = findWindow(session.pid(), title);
-                return window && probe_.showsColour(window, background_, 90);
+                return window && probe.showsColour(window, background, 90);
             },
             30000, 1);
-        sample.value = (clock_.nsecsElapsed() - start) / 1e6;
+        sample.value = (clock.nsecsElapsed() - start) / 1e6;
         return sample;
     }
 
@@ -193,11 +193,11 @@ public:
         // The address and user name come from the settings file, as on a
         // second start.
         QFile settings(QDir(session.workDir()).filePath(QStringLiteral("set.txt")));
-        if (!settings.open(QIODevice::WriteOnly) || settings.write((address_ + "\nbench").toUtf8()) < 0)
+        if (!settings.open(QIODevice::WriteOnly) || settings.write((address + "\nbench").toUtf8()) < 0)
             return run;
         settings.close();
         clearScreen();
-        if (!session.start(QStringList(), client_))
+        if (!session.start(QStringList(), clientProgram))
             return run;
         const qint64 pid = session.pid();
         unsigned long window = 0;
@@ -205,7 +205,7 @@ public:
                 [&] {
                     if (!window)
                         window = findWindow(pid, loginTitle);
-                    return window && probe_.showsColour(window, background_, 90);
+                    return window && probe.showsColour(window, background, 90);
                 },
                 30000))
             return run;
@@ -220,12 +220,12 @@ public:
                                        QString::number(passwordField.y()), "click", "1"})
                            && xdotool({"type", "--delay", "20", "secret"});
         proctree::waitQuiet(pid, 300, 5, 10000);
-        if (!typed || !probe_.moveTo(window, loginButton))
+        if (!typed || !probe.moveTo(window, loginButton))
             return run;
-        loadedAt_ = 0;
-        requestedAt_ = 0;
-        const qint64 clickedAt = clock_.nsecsElapsed();
-        probe_.click();
+        loadedAt = 0;
+        requestedAt = 0;
+        const qint64 clickedAt = clock.nsecsElapsed();
+        probe.click();
         waitForPage(clickedAt, &run);
         if (run.loadMs.ok)
             run.pssMiB = memoryOf(pid);
@@ -240,11 +240,11 @@ public:
         // The same engine switches as vmpclient sets for itself.
         session.setEnv(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
         session.setEnv(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--log-level=3"));
-        loadedAt_ = 0;
-        requestedAt_ = 0;
+        loadedAt = 0;
+        requestedAt = 0;
         clearScreen();
-        const qint64 start = clock_.nsecsElapsed();
-        if (!session.start({startUrl()}, browser_))
+        const qint64 start = clock.nsecsElapsed();
+        if (!session.start({startUrl()}, browserProgram))
             return run;
         waitForPage(start, &run);
         if (run.loadMs.ok)
@@ -255,7 +255,7 @@ public:
 private:
     // The last run's page may still be on the screen for a moment after its
     // program has gone; a new run starts once it is not.
-    void clearScreen() { waitFor([&] { return !probe_.screenShowsColour(pageColour, 1); }, 10000); }
+    void clearScreen() { waitFor([&] { return !probe.screenShowsColour(pageColour, 1); }, 10000); }
 
     // Until the page has both loaded and shown up on the screen, measured
     // from |from|.
@@ -264,16 +264,16 @@ private:
         qint64 paintedAt = 0;
         waitFor(
             [&] {
-                if (!paintedAt && probe_.screenShowsColour(pageColour, 90))
-                    paintedAt = clock_.nsecsElapsed();
-                return loadedAt_.load() != 0 && paintedAt != 0;
+                if (!paintedAt && probe.screenShowsColour(pageColour, 90))
+                    paintedAt = clock.nsecsElapsed();
+                return loadedAt.load() != 0 && paintedAt != 0;
             },
             30000, 2);
-        run->loadMs.ok = loadedAt_.load() != 0;
-        run->loadMs.value = (loadedAt_.load() - from) / 1e6;
+        run->loadMs.ok = loadedAt.load() != 0;
+        run->loadMs.value = (loadedAt.load() - from) / 1e6;
         run->paintMs.ok = paintedAt != 0;
         run->paintMs.value = (paintedAt - from) / 1e6;
-        run->requestMs = (requestedAt_.load() - from) / 1e6;
+        run->requestMs = (requestedAt.load() - from) / 1e6;
     }
 
     template <typename Condition>
@@ -317,17 +317,17 @@ private:
         return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
     }
 
-    QString client_;
-    QString empty_;
-    QString browser_;
-    QElapsedTimer clock_;
-    unsigned int background_ = 0;
-    XProbe probe_;
-    QProcess windowManager_;
-    PlatformServerThread server_;
-    QString address_;
-    std::atomic<qint64> loadedAt_{0};
-    std::atomic<qint64> requestedAt_{0};
+    QString clientProgram;
+    QString emptyProgram;
+    QString browserProgram;
+    QElapsedTimer clock;
+    unsigned int background = 0;
+    XProbe probe;
+    QProcess windowManager;
+    PlatformServerThread server;
+    QString address;
+    std::atomic<qint64> loadedAt{0};
+    std::atomic<qint64> requestedAt{0};
 };
 
 QString verdict(double ratio, double target)

@@ -29,37 +29,37 @@ bool GuiProbe::start(unsigned long window)
     Display *display = XOpenDisplay(nullptr);
     if (!display)
         return false;
-    display_ = display;
-    stopping_ = false;
-    thread_ = std::thread(&GuiProbe::run, this, window);
+    connection = display;
+    stopping = false;
+    thread = std::thread(&GuiProbe::run, this, window);
     return true;
 }
 
 void GuiProbe::stop()
 {
-    stopping_ = true;
-    if (thread_.joinable())
-        thread_.join();
-    if (display_)
-        XCloseDisplay(static_cast<Display *>(display_));
-    display_ = nullptr;
+    stopping = true;
+    if (thread.joinable())
+        thread.join();
+    if (connection)
+        XCloseDisplay(static_cast<Display *>(connection));
+    connection = nullptr;
 }
 
 qint64 GuiProbe::takeLongestSilenceMs()
 {
-    std::lock_guard<std::mutex> guard(lock_);
-    qint64 longest = longestMs_;
-    if (outstandingSince_ != Clock::time_point{}) {
-        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - outstandingSince_);
+    std::lock_guard<std::mutex> guard(lock);
+    qint64 longest = longestMs;
+    if (outstandingSince != Clock::time_point{}) {
+        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - outstandingSince);
         longest = qMax<qint64>(longest, waited.count());
     }
-    longestMs_ = 0;
+    longestMs = 0;
     return longest;
 }
 
 void GuiProbe::run(unsigned long window)
 {
-    Display *display = static_cast<Display *>(display_);
+    Display *display = static_cast<Display *>(connection);
     XSetErrorHandler(ignoreErrors);
     const Window root = DefaultRootWindow(display);
     // Qt sends the answer to the root window for the clients that watch its
@@ -72,7 +72,7 @@ void GuiProbe::run(unsigned long window)
     // The window manager pings as well; ours carry numbers it never uses.
     unsigned long serial = 0x50000000;
 
-    while (!stopping_) {
+    while (!stopping) {
         XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = window;
@@ -83,14 +83,14 @@ void GuiProbe::run(unsigned long window)
         event.xclient.data.l[2] = long(window);
         const Clock::time_point sent = Clock::now();
         {
-            std::lock_guard<std::mutex> guard(lock_);
-            outstandingSince_ = sent;
+            std::lock_guard<std::mutex> guard(lock);
+            outstandingSince = sent;
         }
         XSendEvent(display, window, False, NoEventMask, &event);
         XFlush(display);
 
         bool answeredNow = false;
-        while (!stopping_ && !answeredNow) {
+        while (!stopping && !answeredNow) {
             pollfd fd{ConnectionNumber(display), POLLIN, 0};
             ::poll(&fd, 1, 50);
             while (XPending(display)) {
@@ -104,14 +104,14 @@ void GuiProbe::run(unsigned long window)
         }
         const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count();
         {
-            std::lock_guard<std::mutex> guard(lock_);
-            outstandingSince_ = Clock::time_point{};
+            std::lock_guard<std::mutex> guard(lock);
+            outstandingSince = Clock::time_point{};
             if (answeredNow)
-                longestMs_ = qMax<qint64>(longestMs_, waited);
+                longestMs = qMax<qint64>(longestMs, waited);
         }
         if (answeredNow)
-            ++answered_;
-        for (int slept = 0; slept < PauseMs && !stopping_; slept += 10)
+            ++answeredCount;
+        for (int slept = 0; slept < PauseMs && !stopping; slept += 10)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }

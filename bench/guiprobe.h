@@ -30,20 +30,20 @@ public:
     // unanswered counted as far as it has got, in milliseconds.
     qint64 takeLongestSilenceMs();
     // Pings answered so far.
-    qint64 answered() const { return answered_.load(); }
+    qint64 answered() const { return answeredCount.load(); }
 
 private:
     using Clock = std::chrono::steady_clock;
 
     void run(unsigned long window);
 
-    std::thread thread_;
-    std::atomic<bool> stopping_{false};
-    std::atomic<qint64> answered_{0};
-    std::mutex lock_; // Guards the two below.
-    qint64 longestMs_ = 0;
-    Clock::time_point outstandingSince_{};
-    void *display_ = nullptr;
+    std::thread thread;
+    std::atomic<bool> stopping{false};
+    std::atomic<qint64> answeredCount{0};
+    std::mutex lock; // Guards the two below.
+    qint64 longestMs = 0;
+    Clock::time_point outstandingSince{};
+    void *connection = nullptr;
 };
 
 #endif // BENCH_GUIPROBE_H

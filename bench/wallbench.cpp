@@ -64,16 +64,16 @@ WallBench::Run failed(const QString &why)
 bool WallBench::setUp(QString *error)
 {
     QRandomGenerator *random = QRandomGenerator::global();
-    address_ = QStringLiteral("127.%1.%2.1").arg(random->bounded(2, 250)).arg(random->bounded(1, 250));
-    if (!server_.start(QHostAddress(address_), 80, error))
+    address = QStringLiteral("127.%1.%2.1").arg(random->bounded(2, 250)).arg(random->bounded(1, 250));
+    if (!server.start(QHostAddress(address), 80, error))
         return false;
-    server_.server()->setStreamFile(settings_.streamFile);
+    server.server()->setStreamFile(settings.streamFile);
     return true;
 }
 
 QString WallBench::camerasUrl() const
 {
-    return QStringLiteral("http://%1/cameras").arg(address_);
+    return QStringLiteral("http://%1/cameras").arg(address);
 }
 
 WallBench::Run WallBench::runClient()
@@ -81,16 +81,16 @@ WallBench::Run WallBench::runClient()
     ClientSession session;
     DevTools devTools;
     session.setEnv(QStringLiteral("QTWEBENGINE_REMOTE_DEBUGGING"), devTools.address());
-    if (!session.start(QStringList(), settings_.client))
+    if (!session.start(QStringList(), settings.client))
         return failed(QStringLiteral("vmpclient did not start"));
     const unsigned long login = session.waitForLoginWindow(StartTimeoutMs);
-    if (!login || !session.login(login, address_, QStringLiteral("operator"), QStringLiteral("pw")))
+    if (!login || !session.login(login, address, QStringLiteral("operator"), QStringLiteral("pw")))
         return failed(QStringLiteral("could not log in"));
     const unsigned long view = session.waitForViewWindow(StartTimeoutMs);
     if (!view)
         return failed(QStringLiteral("no view window after logging in"));
     // From the platform's start page to the wall, as the operator goes.
-    const QString start = QStringLiteral("http://%1/").arg(address_);
+    const QString start = QStringLiteral("http://%1/").arg(address);
     if (!QTest::qWaitFor(
             [&] { return !devTools.evaluate(start, QStringLiteral("location.href='/cameras';'ok'")).isNull(); },
             StartTimeoutMs))
@@ -129,7 +129,7 @@ WallBench::Run WallBench::runChromium()
         QStringLiteral("--start-maximized"),
         QStringLiteral("--app=") + camerasUrl(),
     };
-    if (!session.start(arguments, settings_.chromium))
+    if (!session.start(arguments, settings.chromium))
         return failed(QStringLiteral("chromium did not start"));
     // Its app window: the largest of the browser process's windows.
     unsigned long window = 0;
@@ -165,7 +165,7 @@ WallBench::Run WallBench::measure(ClientSession &session, DevTools &devTools, un
     GuiProbe probe;
     if (!probe.start(window))
         return failed(QStringLiteral("no X display for the GUI probe"));
-    QTest::qWait(settings_.warmupSeconds * 1000);
+    QTest::qWait(settings.warmupSeconds * 1000);
 
     const qint64 pid = session.pid();
     const Frames before = Frames::read(devTools, url);
@@ -175,7 +175,7 @@ WallBench::Run WallBench::measure(ClientSession &session, DevTools &devTools, un
     probe.takeLongestSilenceMs();
     double pssSum = 0;
     int pssSamples = 0;
-    const qint64 windowMs = settings_.windowSeconds * 1000LL;
+    const qint64 windowMs = settings.windowSeconds * 1000LL;
     while (clock.elapsed() < windowMs) {
         QTest::qWait(int(qMin<qint64>(PssEveryMs, windowMs - clock.elapsed())));
         pssSum += proctree::pssKiB(proctree::tree(pid)) / 1024.0;

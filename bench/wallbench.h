@@ -35,7 +35,7 @@ public:
         qint64 longestSilenceMs = 0;    // of the window's GUI thread
     };
 
-    explicit WallBench(const Settings &settings) : settings_(settings) {}
+    explicit WallBench(const Settings &settings) : settings(settings) {}
 
     // Serves the platform, the wall's clips included, on port 80 of a
     // loopback address of its own; needs a window manager running.
@@ -52,9 +52,9 @@ private:
     // the wall.
     Run measure(ClientSession &session, DevTools &devTools, unsigned long window);
 
-    const Settings settings_;
-    PlatformServerThread server_;
-    QString address_;
+    const Settings settings;
+    PlatformServerThread server;
+    QString address;
 };
 
 #endif // BENCH_WALLBENCH_H

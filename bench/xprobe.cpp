@@ -16,37 +16,37 @@ int ignoreErrors(Display *, XErrorEvent *)
 } // namespace
 
 XProbe::XProbe()
-    : display_(XOpenDisplay(nullptr))
+    : display(XOpenDisplay(nullptr))
 {
     XSetErrorHandler(ignoreErrors);
 }
 
 XProbe::~XProbe()
 {
-    if (display_)
-        XCloseDisplay(display_);
+    if (display)
+        XCloseDisplay(display);
 }
 
 bool XProbe::showsColour(unsigned long window, unsigned int rgb, int minShare)
 {
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display_, window, &attributes) || attributes.map_state != IsViewable)
+    if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable)
         return false;
     return bandShowsColour(window, 0, 0, attributes.width, qMin(attributes.height, 16), rgb, minShare);
 }
 
 bool XProbe::screenShowsColour(unsigned int rgb, int minShare)
 {
-    const int screen = DefaultScreen(display_);
-    const int width = DisplayWidth(display_, screen);
-    const int height = DisplayHeight(display_, screen);
-    return bandShowsColour(DefaultRootWindow(display_), width / 2 - 64, height * 7 / 8, 128, 8, rgb, minShare);
+    const int screen = DefaultScreen(display);
+    const int width = DisplayWidth(display, screen);
+    const int height = DisplayHeight(display, screen);
+    return bandShowsColour(DefaultRootWindow(display), width / 2 - 64, height * 7 / 8, 128, 8, rgb, minShare);
 }
 
 bool XProbe::bandShowsColour(unsigned long window, int x, int y, int width, int height, unsigned int rgb,
                              int minShare)
 {
-    XImage *image = XGetImage(display_, window, x, y, static_cast<unsigned int>(width),
+    XImage *image = XGetImage(display, window, x, y, static_cast<unsigned int>(width),
                               static_cast<unsigned int>(height), AllPlanes, ZPixmap);
     if (!image)
         return false;
@@ -68,16 +68,16 @@ bool XProbe::moveTo(unsigned long window, const QPoint &pos)
     int x = 0;
     int y = 0;
     Window child = 0;
-    if (!XTranslateCoordinates(display_, window, DefaultRootWindow(display_), pos.x(), pos.y(), &x, &y, &child))
+    if (!XTranslateCoordinates(display, window, DefaultRootWindow(display), pos.x(), pos.y(), &x, &y, &child))
         return false;
-    XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
-    XSync(display_, False);
+    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+    XSync(display, False);
     return true;
 }
 
 void XProbe::click()
 {
-    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
-    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
-    XFlush(display_);
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XFlush(display);
 }

@@ -17,7 +17,7 @@ public:
     XProbe(const XProbe &) = delete;
     XProbe &operator=(const XProbe &) = delete;
 
-    bool isOpen() const { return display_ != nullptr; }
+    bool isOpen() const { return display != nullptr; }
 
     // True once the window shows a painted frame: at least |minShare| percent
     // of the pixels of its top band have the colour |rgb| that the toolkit
@@ -40,7 +40,7 @@ public:
 private:
     bool bandShowsColour(unsigned long window, int x, int y, int width, int height, unsigned int rgb, int minShare);
 
-    Display *display_ = nullptr;
+    Display *display = nullptr;
 };
 
 #endif // BENCH_XPROBE_H

@@ -176,28 +176,28 @@ PlatformServer::PlatformServer(QObject *parent)
 
 PlatformServer::PlatformServer(const QString &certificateFile, const QString &keyFile, QObject *parent)
     : QObject(parent)
-    , m_http(certificateFile.isEmpty()
-                 ? std::make_unique<httplib::Server>()
-                 : std::unique_ptr<httplib::Server>(std::make_unique<httplib::SSLServer>(
-                       QFile::encodeName(certificateFile).constData(), QFile::encodeName(keyFile).constData())))
-    , m_tls(!certificateFile.isEmpty())
+    , http(certificateFile.isEmpty()
+               ? std::make_unique<httplib::Server>()
+               : std::unique_ptr<httplib::Server>(std::make_unique<httplib::SSLServer>(
+                   QFile::encodeName(certificateFile).constData(), QFile::encodeName(keyFile).constData())))
+    , tls(!certificateFile.isEmpty())
 {
-    m_http->new_task_queue = [] { return new httplib::ThreadPool(WorkerThreads); };
-    m_http->set_payload_max_length(MaxBodyBytes);
-    m_http->set_keep_alive_timeout(KeepAliveSeconds);
-    m_http->set_socket_options(listeningsocket::prepare);
+    http->new_task_queue = [] { return new httplib::ThreadPool(WorkerThreads); };
+    http->set_payload_max_length(MaxBodyBytes);
+    http->set_keep_alive_timeout(KeepAliveSeconds);
+    http->set_socket_options(listeningsocket::prepare);
     const auto handler = [this](const httplib::Request &request, httplib::Response &response) {
         t_answering = true;
         answer(request, response);
         t_answering = false;
     };
     const std::string anyPath = "[\\s\\S]*";
-    m_http->Get(anyPath, handler);
-    m_http->Post(anyPath, handler);
-    m_http->Put(anyPath, handler);
-    m_http->Patch(anyPath, handler);
-    m_http->Delete(anyPath, handler);
-    m_http->Options(anyPath, handler);
+    http->Get(anyPath, handler);
+    http->Post(anyPath, handler);
+    http->Put(anyPath, handler);
+    http->Patch(anyPath, handler);
+    http->Delete(anyPath, handler);
+    http->Options(anyPath, handler);
 
     // The pages live in this static library, which the linker would drop.
     Q_INIT_RESOURCE(pages);
@@ -211,37 +211,37 @@ PlatformServer::~PlatformServer()
 
 bool PlatformServer::listen(const QHostAddress &address, quint16 port)
 {
-    std::lock_guard<std::mutex> control(m_control);
+    std::lock_guard<std::mutex> control(lifecycle);
     QString error;
     int bound = -1;
-    if (m_listener.joinable()) {
+    if (listener.joinable()) {
         error = QStringLiteral("the server is listening already");
-    } else if (!m_http->is_valid()) {
+    } else if (!http->is_valid()) {
         error = QStringLiteral("cannot load the certificate or its private key");
     } else if (address.isNull()) {
         error = QStringLiteral("'%1' is not an IP address").arg(address.toString());
     } else {
         const std::string host = address.toString().toStdString();
-        bound = port ? (m_http->bind_to_port(host, port) ? port : -1) : m_http->bind_to_any_port(host);
+        bound = port ? (http->bind_to_port(host, port) ? port : -1) : http->bind_to_any_port(host);
         if (bound < 0)
             error = bindError(address, port);
     }
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_error = error;
+        std::lock_guard<std::mutex> lock(mutex);
+        lastError = error;
         if (bound < 0)
             return false;
-        m_address = address;
-        m_port = quint16(bound);
-        m_stopping = false;
+        boundAddress = address;
+        boundPort = quint16(bound);
+        stopping = false;
     }
     // The library's stop() ends only a server that runs already.
     const auto ended = std::make_shared<std::atomic<bool>>(false);
-    m_listener = std::thread([this, ended] {
-        m_http->listen_after_bind();
+    listener = std::thread([this, ended] {
+        http->listen_after_bind();
         *ended = true;
     });
-    while (!m_http->is_running() && !*ended)
+    while (!http->is_running() && !*ended)
         std::this_thread::yield();
     return true;
 }
@@ -250,99 +250,98 @@ void PlatformServer::stop()
 {
     // Stopping waits for the server's threads, so one of them cannot.
     Q_ASSERT(!t_answering);
-    std::lock_guard<std::mutex> control(m_control);
-    if (!m_listener.joinable())
+    std::lock_guard<std::mutex> control(lifecycle);
+    if (!listener.joinable())
         return;
-    m_http->stop();
+    http->stop();
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stopping = true;
+        std::lock_guard<std::mutex> lock(mutex);
+        stopping = true;
     }
-    m_wake.notify_all();
-    m_listener.join();
+    wake.notify_all();
+    listener.join();
 }
 
 bool PlatformServer::pause(int ms)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return !m_wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stopping; });
+    std::unique_lock<std::mutex> lock(mutex);
+    return !wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping; });
 }
 
 void PlatformServer::releaseHeld()
 {
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_released;
+        std::lock_guard<std::mutex> lock(mutex);
+        ++releases;
     }
-    m_wake.notify_all();
+    wake.notify_all();
 }
 
 bool PlatformServer::waitForRelease(quint64 released)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_wake.wait_for(lock, std::chrono::milliseconds(HangLimitMs),
-                           [&] { return m_stopping || m_released > released; })
-        && !m_stopping;
+    std::unique_lock<std::mutex> lock(mutex);
+    return wake.wait_for(lock, std::chrono::milliseconds(HangLimitMs), [&] { return stopping || releases > released; })
+        && !stopping;
 }
 
 QString PlatformServer::errorString() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_error;
+    std::lock_guard<std::mutex> lock(mutex);
+    return lastError;
 }
 
 QHostAddress PlatformServer::serverAddress() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_address;
+    std::lock_guard<std::mutex> lock(mutex);
+    return boundAddress;
 }
 
 quint16 PlatformServer::serverPort() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_port;
+    std::lock_guard<std::mutex> lock(mutex);
+    return boundPort;
 }
 
 QString PlatformServer::baseUrl() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    QString host = m_address.toString();
+    std::lock_guard<std::mutex> lock(mutex);
+    QString host = boundAddress.toString();
     if (host.contains(QLatin1Char(':')))
         host = QLatin1Char('[') + host + QLatin1Char(']');
-    const QString scheme = m_tls ? QStringLiteral("https://") : QStringLiteral("http://");
-    if (m_port == (m_tls ? 443 : 80))
+    const QString scheme = tls ? QStringLiteral("https://") : QStringLiteral("http://");
+    if (boundPort == (tls ? 443 : 80))
         return scheme + host;
-    return scheme + QStringLiteral("%1:%2").arg(host).arg(m_port);
+    return scheme + QStringLiteral("%1:%2").arg(host).arg(boundPort);
 }
 
 QList<PlatformServer::Request> PlatformServer::requests() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_requests;
+    std::lock_guard<std::mutex> lock(mutex);
+    return received;
 }
 
 void PlatformServer::clearRequests()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_requests.clear();
+    std::lock_guard<std::mutex> lock(mutex);
+    received.clear();
 }
 
 void PlatformServer::setRoute(const QByteArray &path, const Route &route)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_routes.insert(path, route);
+    std::lock_guard<std::mutex> lock(mutex);
+    routes.insert(path, route);
 }
 
 void PlatformServer::setVideoFile(const QString &path)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_files.insert("/video.mp4", path);
+    std::lock_guard<std::mutex> lock(mutex);
+    files.insert("/video.mp4", path);
 }
 
 void PlatformServer::setStreamFile(const QString &path)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_files.insert("/stream.mp4", path);
+    std::lock_guard<std::mutex> lock(mutex);
+    files.insert("/stream.mp4", path);
 }
 
 void PlatformServer::answer(const httplib::Request &in, httplib::Response &out)
@@ -363,16 +362,16 @@ void PlatformServer::answer(const httplib::Request &in, httplib::Response &out)
     bool custom = false;
     QString file;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_requests.append(request);
-        if (m_requests.size() > MaxRecordedRequests)
-            m_requests.removeFirst();
-        const auto it = m_routes.constFind(request.path);
-        custom = it != m_routes.constEnd();
+        std::lock_guard<std::mutex> lock(mutex);
+        received.append(request);
+        if (received.size() > MaxRecordedRequests)
+            received.removeFirst();
+        const auto it = routes.constFind(request.path);
+        custom = it != routes.constEnd();
         if (custom)
             route = *it;
         else
-            file = m_files.value(request.path);
+            file = files.value(request.path);
     }
     emit requestReceived(request);
 
@@ -428,8 +427,8 @@ void PlatformServer::answer(const httplib::Request &in, httplib::Response &out)
             const qint64 hold = qMin<qint64>(route.holdAfter, body.size());
             quint64 released;
             {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                released = m_released;
+                std::lock_guard<std::mutex> lock(mutex);
+                released = releases;
             }
             const auto provide = [this, body, hold, released](size_t offset, size_t, httplib::DataSink &sink) {
                 if (qint64(offset) == hold && !waitForRelease(released))

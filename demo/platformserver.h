@@ -137,23 +137,23 @@ private:
     // false when the server stops or HangLimitMs pass first.
     bool waitForRelease(quint64 released);
 
-    std::unique_ptr<httplib::Server> m_http;
-    const bool m_tls;
-    std::thread m_listener; // Runs the library's accept loop while serving.
+    std::unique_ptr<httplib::Server> http;
+    const bool tls;
+    std::thread listener; // Runs the library's accept loop while serving.
     // Standard mutexes rather than Qt's, whose waits ThreadSanitizer cannot
     // see through.
-    std::mutex m_control; // Serializes listen() and stop().
+    std::mutex lifecycle; // Serializes listen() and stop().
 
-    mutable std::mutex m_mutex; // Guards everything below.
-    std::condition_variable m_wake; // Wakes pause() when the server stops.
-    bool m_stopping = false;
-    quint64 m_released = 0;
-    QList<Request> m_requests;
-    QHash<QByteArray, Route> m_routes;
-    QHash<QByteArray, QString> m_files;
-    QHostAddress m_address;
-    quint16 m_port = 0;
-    QString m_error;
+    mutable std::mutex mutex; // Guards everything below.
+    std::condition_variable wake; // Wakes pause() when the server stops.
+    bool stopping = false;
+    quint64 releases = 0;
+    QList<Request> received;
+    QHash<QByteArray, Route> routes;
+    QHash<QByteArray, QString> files;
+    QHostAddress boundAddress;
+    quint16 boundPort = 0;
+    QString lastError;
 };
 
 Q_DECLARE_METATYPE(PlatformServer::Request)

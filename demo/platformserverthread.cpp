@@ -10,16 +10,16 @@ bool PlatformServerThread::start(const QHostAddress &address, quint16 port, QStr
                                  const QString &certificateFile, const QString &keyFile)
 {
     auto server = std::make_unique<PlatformServer>(certificateFile, keyFile);
-    if (m_server || !server->listen(address, port)) {
+    if (listening || !server->listen(address, port)) {
         if (error)
-            *error = m_server ? QStringLiteral("The platform server is already running.") : server->errorString();
+            *error = listening ? QStringLiteral("The platform server is already running.") : server->errorString();
         return false;
     }
-    m_server = std::move(server);
+    listening = std::move(server);
     return true;
 }
 
 PlatformServer *PlatformServerThread::server() const
 {
-    return m_server.get();
+    return listening.get();
 }

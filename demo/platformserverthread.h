@@ -27,5 +27,5 @@ public:
     PlatformServer *server() const;
 
 private:
-    std::unique_ptr<PlatformServer> m_server;
+    std::unique_ptr<PlatformServer> listening;
 };

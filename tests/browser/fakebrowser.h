@@ -39,13 +39,13 @@ public:
 class FakeBrowser : public CefBrowser, public CefBrowserHost
 {
 public:
-    FakeBrowser(int id, bool popup) : id_(id), popup_(popup) {}
+    FakeBrowser(int id, bool popup) : id(id), popup(popup) {}
 
-    int GetIdentifier() override { return id_; }
+    int GetIdentifier() override { return id; }
     // By identifier, as the engine compares browsers: two objects may stand
     // for one browser.
-    bool IsSame(CefRefPtr<CefBrowser> that) override { return that && that->GetIdentifier() == id_; }
-    bool IsPopup() override { return popup_; }
+    bool IsSame(CefRefPtr<CefBrowser> that) override { return that && that->GetIdentifier() == id; }
+    bool IsPopup() override { return popup; }
     // None: a handler that used it instead of the failed frame would crash.
     CefRefPtr<CefFrame> GetMainFrame() override { return nullptr; }
     CefRefPtr<CefBrowserHost> GetHost() override { return this; }
@@ -72,8 +72,8 @@ public:
 private:
     ~FakeBrowser() override = default;
 
-    const int id_;
-    const bool popup_;
+    const int id;
+    const bool popup;
     IMPLEMENT_REFCOUNTING(FakeBrowser);
 };
 

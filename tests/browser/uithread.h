@@ -37,27 +37,27 @@ class CallbackStream
 {
 public:
     explicit CallbackStream(std::function<void(unsigned)> call)
-        : thread_([this, call] {
-            for (unsigned n = 0; !stop_ && runOnUi([&call, n] { call(n); }); ++n)
-                ++executed_;
+        : thread([this, call] {
+            for (unsigned n = 0; !stop && runOnUi([&call, n] { call(n); }); ++n)
+                ++executedCalls;
         })
     {
     }
     ~CallbackStream() { finish(); }
 
-    int executed() const { return executed_; }
+    int executed() const { return executedCalls; }
     // Stops and waits for the call that is running.
     void finish()
     {
-        stop_ = true;
-        if (thread_.joinable())
-            thread_.join();
+        stop = true;
+        if (thread.joinable())
+            thread.join();
     }
 
 private:
-    std::atomic<bool> stop_{false};
-    std::atomic<int> executed_{0};
-    std::thread thread_;
+    std::atomic<bool> stop{false};
+    std::atomic<int> executedCalls{0};
+    std::thread thread;
 };
 
 #endif // UITHREAD_H

@@ -348,11 +348,11 @@ namespace {
 class RecordingVisitor : public CefStringVisitor
 {
 public:
-    explicit RecordingVisitor(CefRefPtr<RecordingClient> client) : client_(client) {}
-    void Visit(const CefString &) override { client_->record(QStringLiteral("visit")); }
+    explicit RecordingVisitor(CefRefPtr<RecordingClient> client) : client(client) {}
+    void Visit(const CefString &) override { client->record(QStringLiteral("visit")); }
 
 private:
-    CefRefPtr<RecordingClient> client_;
+    CefRefPtr<RecordingClient> client;
     IMPLEMENT_REFCOUNTING(RecordingVisitor);
 };
 

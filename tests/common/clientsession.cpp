@@ -53,28 +53,28 @@ unsigned long waitForWindow(const std::function<bool(unsigned long)> &accept, in
 ClientSession::ClientSession(const QString &workDir)
 {
     if (workDir.isEmpty()) {
-        ownWorkDir_.reset(new QTemporaryDir());
-        workDir_ = ownWorkDir_->path();
+        ownWorkDir.reset(new QTemporaryDir());
+        workingDir = ownWorkDir->path();
     } else {
-        workDir_ = workDir;
+        workingDir = workDir;
     }
 }
 
 ClientSession::~ClientSession()
 {
     killAll();
-    if (QTest::currentTestFailed() && started_.isValid()) {
+    if (QTest::currentTestFailed() && started.isValid()) {
         readOutput();
-        qWarning().noquote() << "vmpclient session:" << timeline_.join(QStringLiteral(", "))
+        qWarning().noquote() << "vmpclient session:" << timeline.join(QStringLiteral(", "))
                              << "\nset.txt:" << readFile(QStringLiteral("set.txt")).toHtmlEscaped()
-                             << "\nthe end of its output:\n" << QString::fromLocal8Bit(output_.right(4000))
-                             << "\nthe end of its errors:\n" << QString::fromLocal8Bit(errors_.right(4000));
+                             << "\nthe end of its output:\n" << QString::fromLocal8Bit(output.right(4000))
+                             << "\nthe end of its errors:\n" << QString::fromLocal8Bit(errors.right(4000));
     }
 }
 
 void ClientSession::mark(const QString &step)
 {
-    timeline_ << QStringLiteral("%1 at %2 ms").arg(step).arg(started_.elapsed());
+    timeline << QStringLiteral("%1 at %2 ms").arg(step).arg(started.elapsed());
 }
 
 bool ClientSession::start(const QStringList &arguments, const QString &program)
@@ -84,32 +84,32 @@ bool ClientSession::start(const QStringList &arguments, const QString &program)
         if (name.startsWith(QLatin1String("QTWEBENGINE")) || name.startsWith(QLatin1String("XDG_")))
             env.remove(name);
     }
-    env.insert(QStringLiteral("HOME"), home_.path());
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
-    env.insert(extraEnv_);
-    process_.setProcessEnvironment(env);
-    process_.setWorkingDirectory(workDir_);
-    started_.start();
-    process_.start(program.isEmpty() ? QStringLiteral(VMPCLIENT_PATH) : program, arguments);
-    return process_.waitForStarted(10000);
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    env.insert(extraEnv);
+    child.setProcessEnvironment(env);
+    child.setWorkingDirectory(workingDir);
+    started.start();
+    child.start(program.isEmpty() ? QStringLiteral(VMPCLIENT_PATH) : program, arguments);
+    return child.waitForStarted(10000);
 }
 
 void ClientSession::readOutput()
 {
-    output_ += process_.readAllStandardOutput();
-    errors_ += process_.readAllStandardError();
+    output += child.readAllStandardOutput();
+    errors += child.readAllStandardError();
 }
 
 QByteArray ClientSession::standardOutput()
 {
     readOutput();
-    return output_;
+    return output;
 }
 
 QByteArray ClientSession::standardError()
 {
     readOutput();
-    return errors_;
+    return errors;
 }
 
 unsigned long ClientSession::waitForLoginWindow(int timeoutMs)
@@ -138,7 +138,7 @@ unsigned long ClientSession::waitForViewWindow(int timeoutMs)
 
 QList<unsigned long> ClientSession::windows() const
 {
-    return x11::viewableWindowsOf(process_.processId());
+    return x11::viewableWindowsOf(child.processId());
 }
 
 bool ClientSession::login(unsigned long loginWindow, const QString &address, const QString &user, const QString &password)
@@ -156,22 +156,22 @@ bool ClientSession::login(unsigned long loginWindow, const QString &address, con
 
 bool ClientSession::waitForExit(int timeoutMs)
 {
-    if (process_.state() == QProcess::NotRunning)
+    if (child.state() == QProcess::NotRunning)
         return true;
-    const bool exited = QTest::qWaitFor([this] { return process_.state() == QProcess::NotRunning; }, timeoutMs);
+    const bool exited = QTest::qWaitFor([this] { return child.state() == QProcess::NotRunning; }, timeoutMs);
     mark(exited ? QStringLiteral("exit") : QStringLiteral("no exit"));
     return exited;
 }
 
 bool ClientSession::exitedWith(int code) const
 {
-    return process_.state() == QProcess::NotRunning && process_.exitStatus() == QProcess::NormalExit
-        && process_.exitCode() == code;
+    return child.state() == QProcess::NotRunning && child.exitStatus() == QProcess::NormalExit
+        && child.exitCode() == code;
 }
 
 void ClientSession::killAll()
 {
-    if (process_.state() == QProcess::NotRunning)
+    if (child.state() == QProcess::NotRunning)
         return;
     if (QTest::currentTestFailed()) {
         for (unsigned long window : windows())
@@ -179,13 +179,13 @@ void ClientSession::killAll()
         for (unsigned long box : x11::findWindows(QStringLiteral("warning")))
             mark(QStringLiteral("warning box %1").arg(x11::describe(box)));
     }
-    proc::killTree(process_.processId());
-    process_.waitForFinished(10000);
+    proc::killTree(child.processId());
+    child.waitForFinished(10000);
 }
 
 QString ClientSession::readFile(const QString &name) const
 {
-    QFile file(QDir(workDir_).filePath(name));
+    QFile file(QDir(workingDir).filePath(name));
     if (!file.open(QIODevice::ReadOnly))
         return QString();
     return QString::fromUtf8(file.readAll());

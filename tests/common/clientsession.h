@@ -21,16 +21,16 @@ public:
 
     // Before start(): a variable of the program's environment, and the
     // working directory.
-    void setEnv(const QString &name, const QString &value) { extraEnv_.insert(name, value); }
-    void setWorkDir(const QString &workDir) { workDir_ = workDir; }
+    void setEnv(const QString &name, const QString &value) { extraEnv.insert(name, value); }
+    void setWorkDir(const QString &workDir) { workingDir = workDir; }
     // Starts |program|, vmpclient when empty. The engine's variables of this
     // process's environment are not passed on: the program alone decides how
     // its engine runs.
     bool start(const QStringList &arguments = QStringList(), const QString &program = QString());
-    QString workDir() const { return workDir_; }
-    QString homeDir() const { return home_.path(); }
-    QProcess &process() { return process_; }
-    qint64 pid() const { return process_.processId(); }
+    QString workDir() const { return workingDir; }
+    QString homeDir() const { return home.path(); }
+    QProcess &process() { return child; }
+    qint64 pid() const { return child.processId(); }
     // All the program has written so far to standard output and error.
     QByteArray standardOutput();
     QByteArray standardError();
@@ -61,16 +61,16 @@ public:
 private:
     void readOutput();
 
-    QElapsedTimer started_;
-    QStringList timeline_;
-    QScopedPointer<QTemporaryDir> ownWorkDir_;
-    QString workDir_;
-    QTemporaryDir home_;
-    QTemporaryDir runtime_;
-    QProcessEnvironment extraEnv_;
-    QProcess process_;
-    QByteArray output_;
-    QByteArray errors_;
+    QElapsedTimer started;
+    QStringList timeline;
+    QScopedPointer<QTemporaryDir> ownWorkDir;
+    QString workingDir;
+    QTemporaryDir home;
+    QTemporaryDir runtime;
+    QProcessEnvironment extraEnv;
+    QProcess child;
+    QByteArray output;
+    QByteArray errors;
 };
 
 #endif // CLIENTSESSION_H

@@ -19,12 +19,12 @@ DevTools::DevTools()
 {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
-    port_ = probe.serverPort();
+    port = probe.serverPort();
 }
 
 QString DevTools::address() const
 {
-    return QStringLiteral("127.0.0.1:%1").arg(port_);
+    return QStringLiteral("127.0.0.1:%1").arg(port);
 }
 
 QString DevTools::evaluate(const QString &urlPrefix, const QString &expression)

@@ -20,7 +20,7 @@ public:
     QString evaluate(const QString &urlPrefix, const QString &expression);
 
 private:
-    quint16 port_;
+    quint16 port;
 };
 
 #endif // DEVTOOLS_H

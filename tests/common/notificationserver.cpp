@@ -11,18 +11,18 @@ const QString connectionName = QStringLiteral("notification server");
 NotificationServer::~NotificationServer()
 {
     QDBusConnection::disconnectFromBus(connectionName);
-    daemon_.kill();
-    daemon_.waitForFinished();
+    daemon.kill();
+    daemon.waitForFinished();
 }
 
 bool NotificationServer::start()
 {
-    daemon_.start(QStringLiteral("dbus-daemon"),
-                  {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
-    if (!daemon_.waitForStarted() || !daemon_.waitForReadyRead())
+    daemon.start(QStringLiteral("dbus-daemon"),
+                 {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+    if (!daemon.waitForStarted() || !daemon.waitForReadyRead())
         return false;
-    address_ = QString::fromUtf8(daemon_.readLine().trimmed());
-    QDBusConnection bus = QDBusConnection::connectToBus(address_, connectionName);
+    busAddress = QString::fromUtf8(daemon.readLine().trimmed());
+    QDBusConnection bus = QDBusConnection::connectToBus(busAddress, connectionName);
     return bus.registerService(QStringLiteral("org.freedesktop.Notifications"))
         && bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this,
                               QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);

@@ -25,7 +25,7 @@ public:
     // Starts the bus and serves on it; false when it cannot.
     bool start();
     // The bus's address, for DBUS_SESSION_BUS_ADDRESS.
-    QString address() const { return address_; }
+    QString address() const { return busAddress; }
     QList<Shown> shown;
     // The user clicks notification |id|.
     void click(uint id) { emit ActionInvoked(id, QStringLiteral("default")); }
@@ -40,8 +40,8 @@ signals:
     void ActionInvoked(uint id, const QString &action);
 
 private:
-    QProcess daemon_;
-    QString address_;
+    QProcess daemon;
+    QString busAddress;
 };
 
 #endif // NOTIFICATIONSERVER_H

@@ -14,19 +14,19 @@ class RawServer : public QTcpServer
 public:
     enum class Answer { Garbage, Nothing, BrokenDownload };
 
-    explicit RawServer(Answer answer) : answer_(answer) {}
+    explicit RawServer(Answer answer) : answer(answer) {}
 
     // Connections it has answered so far.
-    int served() const { return served_; }
+    int served() const { return servedCount; }
     void fail();
 
 protected:
     void incomingConnection(qintptr descriptor) override;
 
 private:
-    const Answer answer_;
-    bool failing_ = false;
-    int served_ = 0;
+    const Answer answer;
+    bool failing = false;
+    int servedCount = 0;
 };
 
 #endif // RAWSERVER_H

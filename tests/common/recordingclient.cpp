@@ -7,15 +7,15 @@
 
 QStringList RecordingClient::events() const
 {
-    std::lock_guard<std::mutex> guard(lock_);
-    return events_;
+    std::lock_guard<std::mutex> guard(lock);
+    return recorded;
 }
 
 QStringList RecordingClient::events(const QString &prefix) const
 {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<std::mutex> guard(lock);
     QStringList matching;
-    for (const QString &line : events_) {
+    for (const QString &line : recorded) {
         if (line.startsWith(prefix))
             matching << line;
     }
@@ -24,42 +24,42 @@ QStringList RecordingClient::events(const QString &prefix) const
 
 QList<RecordingClient::LoadError> RecordingClient::loadErrors() const
 {
-    std::lock_guard<std::mutex> guard(lock_);
-    return errors_;
+    std::lock_guard<std::mutex> guard(lock);
+    return errors;
 }
 
 QList<CefRefPtr<CefBrowser>> RecordingClient::browsers() const
 {
-    std::lock_guard<std::mutex> guard(lock_);
-    return browsers_;
+    std::lock_guard<std::mutex> guard(lock);
+    return knownBrowsers;
 }
 
 CefRefPtr<CefBrowser> RecordingClient::browser(int index) const
 {
-    std::lock_guard<std::mutex> guard(lock_);
-    return index < browsers_.size() ? browsers_.at(index) : nullptr;
+    std::lock_guard<std::mutex> guard(lock);
+    return index < knownBrowsers.size() ? knownBrowsers.at(index) : nullptr;
 }
 
 int RecordingClient::wrongThreadCalls() const
 {
-    std::lock_guard<std::mutex> guard(lock_);
-    return wrongThread_;
+    std::lock_guard<std::mutex> guard(lock);
+    return wrongThread;
 }
 
 void RecordingClient::clear()
 {
-    std::lock_guard<std::mutex> guard(lock_);
-    events_.clear();
-    errors_.clear();
+    std::lock_guard<std::mutex> guard(lock);
+    recorded.clear();
+    errors.clear();
 }
 
 void RecordingClient::record(const QString &line)
 {
     const bool onGui = QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread();
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<std::mutex> guard(lock);
     if (onGui || !CefCurrentlyOn(TID_UI))
-        ++wrongThread_;
-    events_ << line;
+        ++wrongThread;
+    recorded << line;
 }
 
 void RecordingClient::OnAddressChange(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame>, const CefString &url)
@@ -80,8 +80,8 @@ void RecordingClient::OnFullscreenModeChange(CefRefPtr<CefBrowser> browser, bool
 void RecordingClient::OnAfterCreated(CefRefPtr<CefBrowser> browser)
 {
     {
-        std::lock_guard<std::mutex> guard(lock_);
-        browsers_ << browser;
+        std::lock_guard<std::mutex> guard(lock);
+        knownBrowsers << browser;
     }
     record(QStringLiteral("after-created %1 %2").arg(browser->GetIdentifier()).arg(browser->IsPopup() ? "popup" : "main"));
 }
@@ -95,10 +95,10 @@ bool RecordingClient::DoClose(CefRefPtr<CefBrowser> browser)
 void RecordingClient::OnBeforeClose(CefRefPtr<CefBrowser> browser)
 {
     {
-        std::lock_guard<std::mutex> guard(lock_);
-        for (int i = 0; i < browsers_.size(); ++i) {
-            if (browsers_.at(i)->IsSame(browser)) {
-                browsers_.removeAt(i);
+        std::lock_guard<std::mutex> guard(lock);
+        for (int i = 0; i < knownBrowsers.size(); ++i) {
+            if (knownBrowsers.at(i)->IsSame(browser)) {
+                knownBrowsers.removeAt(i);
                 break;
             }
         }
@@ -118,8 +118,8 @@ void RecordingClient::OnLoadError(CefRefPtr<CefBrowser> browser,
                                   const CefString &failedUrl)
 {
     {
-        std::lock_guard<std::mutex> guard(lock_);
-        errors_ << LoadError{browser->GetIdentifier(), errorCode, errorText.ToQString(), failedUrl.ToQString()};
+        std::lock_guard<std::mutex> guard(lock);
+        errors << LoadError{browser->GetIdentifier(), errorCode, errorText.ToQString(), failedUrl.ToQString()};
     }
     record(QStringLiteral("load-error %1 %2 %3").arg(browser->GetIdentifier()).arg(errorCode).arg(errorText.ToQString()));
 }
@@ -138,8 +138,8 @@ bool RecordingClient::OnJSDialog(CefRefPtr<CefBrowser> browser, const CefString 
                                  const CefString &, CefRefPtr<CefJSDialogCallback> callback, bool &)
 {
     record(QStringLiteral("dialog %1").arg(browser->GetIdentifier()));
-    std::lock_guard<std::mutex> guard(lock_);
-    heldDialogs_ << callback;
+    std::lock_guard<std::mutex> guard(lock);
+    heldDialogs << callback;
     return true;
 }
 

@@ -87,13 +87,12 @@ public:
     void record(const QString &line);
 
 private:
-
-    mutable std::mutex lock_;
-    QStringList events_;
-    QList<LoadError> errors_;
-    QList<CefRefPtr<CefBrowser>> browsers_;
-    QList<CefRefPtr<CefJSDialogCallback>> heldDialogs_;
-    int wrongThread_ = 0;
+    mutable std::mutex lock;
+    QStringList recorded;
+    QList<LoadError> errors;
+    QList<CefRefPtr<CefBrowser>> knownBrowsers;
+    QList<CefRefPtr<CefJSDialogCallback>> heldDialogs;
+    int wrongThread = 0;
 
     IMPLEMENT_REFCOUNTING(RecordingClient);
 };

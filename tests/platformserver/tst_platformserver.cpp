@@ -22,7 +22,7 @@ class TestPlatformServer : public QObject
 {
     Q_OBJECT
 
-    PlatformServer *server() const { return m_thread->server(); }
+    PlatformServer *server() const { return thread->server(); }
 
     // Sends |request| to |port| and returns what comes back until the server
     // closes or stays silent for |quietMs|.
@@ -48,17 +48,17 @@ class TestPlatformServer : public QObject
         return {data.left(headEnd), data.mid(headEnd + 2)};
     }
 
-    std::unique_ptr<PlatformServerThread> m_thread;
+    std::unique_ptr<PlatformServerThread> thread;
 
 private slots:
     void init()
     {
-        m_thread = std::make_unique<PlatformServerThread>();
+        thread = std::make_unique<PlatformServerThread>();
         QString error;
-        QVERIFY2(m_thread->start(QHostAddress::LocalHost, 0, &error), qPrintable(error));
+        QVERIFY2(thread->start(QHostAddress::LocalHost, 0, &error), qPrintable(error));
     }
 
-    void cleanup() { m_thread.reset(); }
+    void cleanup() { thread.reset(); }
 
     void pages_data()
     {

@@ -62,15 +62,16 @@ double ZoomLevelOf(double factor) {
   return std::log(factor) / std::log(1.2);
 }
 
-// Connects |signal| of |page| to |reaction| of |browser|. The connection
-// holds a reference, so that the browser lives as long as its page.
-template <typename Signal, typename... Params>
-void Connect(cef::EnginePage* page,
+// Connects |signal| of |sender|, the page or the view, to |reaction| of
+// |browser|. The connection holds a reference, so that the browser lives as
+// long as the sender.
+template <typename Sender, typename Signal, typename... Params>
+void Connect(Sender* sender,
              Signal signal,
              CefBrowserHostImpl* browser,
              void (CefBrowserHostImpl::*reaction)(Params...)) {
   CefRefPtr<CefBrowserHostImpl> ref(browser);
-  QObject::connect(page, signal, page, [ref, reaction](Params... args) { (ref.get()->*reaction)(args...); });
+  QObject::connect(sender, signal, sender, [ref, reaction](Params... args) { (ref.get()->*reaction)(args...); });
 }
 
 QUrl ToUrl(const QString& text) {
@@ -244,14 +245,13 @@ bool CefBrowserHostImpl::PreKeyEventNow(const CefKeyEvent& event) {
   if (closed_)
     return false;
   auto answer = std::make_shared<Answer>();
-  CefRefPtr<CefBrowserHostImpl> self = this;
   // Past any event held back behind an error read: the key cannot wait.
-  const bool posted = cef::Context::PostUiTask([self, event, answer] {
+  const bool posted = PostToUi([event, answer](CefRefPtr<CefBrowserHostImpl> browser) {
     bool handled = false;
-    CefRefPtr<CefKeyboardHandler> handler = self->closed_ ? nullptr : self->client_->GetKeyboardHandler();
+    CefRefPtr<CefKeyboardHandler> handler = browser->closed_ ? nullptr : browser->client_->GetKeyboardHandler();
     if (handler) {
       bool shortcut = false;
-      handled = handler->OnPreKeyEvent(self.get(), event, nullptr, &shortcut);
+      handled = handler->OnPreKeyEvent(browser.get(), event, nullptr, &shortcut);
     }
     std::lock_guard<std::mutex> guard(answer->lock);
     answer->answered = true;
@@ -269,10 +269,9 @@ bool CefBrowserHostImpl::PreKeyEventNow(const CefKeyEvent& event) {
 
 void CefBrowserHostImpl::KeyEventLater(const CefKeyEvent& event) {
   CEF_REQUIRE_GUI_THREAD();
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  Deliver([self, event] {
-    if (CefRefPtr<CefKeyboardHandler> handler = self->client_->GetKeyboardHandler())
-      handler->OnKeyEvent(self.get(), event, nullptr);
+  Deliver([event](CefRefPtr<CefBrowserHostImpl> browser) {
+    if (CefRefPtr<CefKeyboardHandler> handler = browser->client_->GetKeyboardHandler())
+      handler->OnKeyEvent(browser.get(), event, nullptr);
   });
 }
 
@@ -291,24 +290,28 @@ void CefBrowserHostImpl::LoadStringNow(const QString& content, const QString& ur
   });
 }
 
-void CefBrowserHostImpl::Deliver(std::function<void()> callback) {
+void CefBrowserHostImpl::Deliver(ClientTask task) {
   CEF_REQUIRE_GUI_THREAD();
   if (closed_)
     return;
   if (pending_error_) {
-    deferred_.push_back(std::move(callback));
+    deferred_.push_back(std::move(task));
     cef::stats::Add(cef::stats::kDeferredEvents, 1);
     return;
   }
-  cef::Context::PostUiTask(std::move(callback));
+  PostToUi(std::move(task));
 }
 
-void CefBrowserHostImpl::DeliverToClient(std::function<void()> callback) {
+void CefBrowserHostImpl::DeliverToClient(ClientTask task) {
   CEF_REQUIRE_GUI_THREAD();
   if (closed_)
-    cef::Context::PostUiTask(std::move(callback));
+    PostToUi(std::move(task));
   else
-    Deliver(std::move(callback));
+    Deliver(std::move(task));
+}
+
+bool CefBrowserHostImpl::PostToUi(ClientTask task) {
+  return cef::Context::PostUiTask(std::bind(std::move(task), CefRefPtr<CefBrowserHostImpl>(this)));
 }
 
 cef::EnginePage* CefBrowserHostImpl::CreateView(QWidget* parent,
@@ -320,15 +323,7 @@ cef::EnginePage* CefBrowserHostImpl::CreateView(QWidget* parent,
   QWidget* host = parent;
   cef::BrowserWindow* window = nullptr;
   if (!host) {
-    CefRefPtr<CefBrowserHostImpl> self = this;
-    window = new cef::BrowserWindow(owner, [self] {
-      // A window closed by the user runs the close sequence first, which
-      // closes the window again once the client has agreed.
-      if (self->window_closing_ || !cef::Context::Initialized())
-        return true;
-      self->CloseBrowser(false);
-      return false;
-    });
+    window = new cef::BrowserWindow(owner, cef::BindRepeating(&CefBrowserHostImpl::OnOwnWindowClose, this));
     own_window_ = window;
     host = window;
   }
@@ -371,11 +366,10 @@ cef::EnginePage* CefBrowserHostImpl::CreateView(QWidget* parent,
   window_handle_ = static_cast<CefWindowHandle>(view->winId());
 
   cef::BrowserInfoManager::GetInstance()->RegisterBrowser(this);
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  QObject::connect(view, &QObject::destroyed, [self] { self->OnViewDestroyed(); });
-  Deliver([self] {
-    if (CefRefPtr<CefLifeSpanHandler> handler = self->client_->GetLifeSpanHandler())
-      handler->OnAfterCreated(self.get());
+  Connect(view, &QObject::destroyed, this, &CefBrowserHostImpl::OnViewDestroyed);
+  Deliver([](CefRefPtr<CefBrowserHostImpl> browser) {
+    if (CefRefPtr<CefLifeSpanHandler> handler = browser->client_->GetLifeSpanHandler())
+      handler->OnAfterCreated(browser.get());
   });
 
   if (!url.isEmpty())
@@ -400,10 +394,9 @@ void CefBrowserHostImpl::ConnectPage() {
 }
 
 void CefBrowserHostImpl::OnTitleChanged(const QString& title) {
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  Deliver([self, title] {
-    if (CefRefPtr<CefDisplayHandler> handler = self->client_->GetDisplayHandler())
-      handler->OnTitleChange(self.get(), CefString(title));
+  Deliver([title](CefRefPtr<CefBrowserHostImpl> browser) {
+    if (CefRefPtr<CefDisplayHandler> handler = browser->client_->GetDisplayHandler())
+      handler->OnTitleChange(browser.get(), CefString(title));
   });
 }
 
@@ -414,19 +407,17 @@ void CefBrowserHostImpl::OnUrlChanged(const QUrl& url) {
     url_ = text;
   }
   UpdateNavigationState();
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  Deliver([self, text] {
-    if (CefRefPtr<CefDisplayHandler> handler = self->client_->GetDisplayHandler())
-      handler->OnAddressChange(self.get(), self->GetMainFrame(), CefString(text));
+  Deliver([text](CefRefPtr<CefBrowserHostImpl> browser) {
+    if (CefRefPtr<CefDisplayHandler> handler = browser->client_->GetDisplayHandler())
+      handler->OnAddressChange(browser.get(), browser->GetMainFrame(), CefString(text));
   });
 }
 
 void CefBrowserHostImpl::OnMainFrameRequest(const QString& method, const QUrl& url) {
   CefRefPtr<CefRequest> request = new cef::RequestImpl(url.toString(), method);
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  Deliver([self, request] {
-    if (CefRefPtr<CefRequestHandler> handler = self->client_->GetRequestHandler())
-      handler->OnBeforeBrowse(self.get(), self->GetMainFrame(), request, false, false);
+  Deliver([request](CefRefPtr<CefBrowserHostImpl> browser) {
+    if (CefRefPtr<CefRequestHandler> handler = browser->client_->GetRequestHandler())
+      handler->OnBeforeBrowse(browser.get(), browser->GetMainFrame(), request, false, false);
   });
 }
 
@@ -440,11 +431,10 @@ void CefBrowserHostImpl::OnLoadStarted() {
   UpdateNavigationState();
   const bool back = can_go_back_;
   const bool forward = can_go_forward_;
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  Deliver([self, back, forward] {
-    if (CefRefPtr<CefLoadHandler> handler = self->client_->GetLoadHandler()) {
-      handler->OnLoadingStateChange(self.get(), true, back, forward);
-      handler->OnLoadStart(self.get(), self->GetMainFrame(), TT_EXPLICIT);
+  Deliver([back, forward](CefRefPtr<CefBrowserHostImpl> browser) {
+    if (CefRefPtr<CefLoadHandler> handler = browser->client_->GetLoadHandler()) {
+      handler->OnLoadingStateChange(browser.get(), true, back, forward);
+      handler->OnLoadStart(browser.get(), browser->GetMainFrame(), TT_EXPLICIT);
     }
   });
 }
@@ -469,10 +459,9 @@ void CefBrowserHostImpl::OnRenderProcessTerminated(QWebEnginePage::RenderProcess
     reported = TS_PROCESS_CRASHED;
   else if (status == QWebEnginePage::KilledTerminationStatus)
     reported = TS_PROCESS_WAS_KILLED;
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  Deliver([self, reported] {
-    if (CefRefPtr<CefRequestHandler> handler = self->client_->GetRequestHandler())
-      handler->OnRenderProcessTerminated(self.get(), reported);
+  Deliver([reported](CefRefPtr<CefBrowserHostImpl> browser) {
+    if (CefRefPtr<CefRequestHandler> handler = browser->client_->GetRequestHandler())
+      handler->OnRenderProcessTerminated(browser.get(), reported);
   });
 }
 
@@ -480,14 +469,22 @@ void CefBrowserHostImpl::OnWindowCloseRequested() {
   CloseBrowser(false);
 }
 
+bool CefBrowserHostImpl::OnOwnWindowClose() {
+  // A window closed by the user runs the close sequence first, which closes
+  // the window again once the client has agreed.
+  if (window_closing_ || !cef::Context::Initialized())
+    return true;
+  CloseBrowser(false);
+  return false;
+}
+
 void CefBrowserHostImpl::OnConsoleMessage(cef_log_severity_t level,
                                           const QString& message,
                                           const QString& source,
                                           int line) {
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  Deliver([self, level, message, source, line] {
-    if (CefRefPtr<CefDisplayHandler> handler = self->client_->GetDisplayHandler())
-      handler->OnConsoleMessage(self.get(), level, CefString(message), CefString(source), line);
+  Deliver([level, message, source, line](CefRefPtr<CefBrowserHostImpl> browser) {
+    if (CefRefPtr<CefDisplayHandler> handler = browser->client_->GetDisplayHandler())
+      handler->OnConsoleMessage(browser.get(), level, CefString(message), CefString(source), line);
   });
 }
 
@@ -517,13 +514,12 @@ void CefBrowserHostImpl::OnLoadFinished(bool ok) {
   UpdateNavigationState();
   const bool back = can_go_back_;
   const bool forward = can_go_forward_;
-  CefRefPtr<CefBrowserHostImpl> self = this;
   if (ok) {
     has_document_ = true;
-    Deliver([self, back, forward] {
-      if (CefRefPtr<CefLoadHandler> handler = self->client_->GetLoadHandler()) {
-        handler->OnLoadEnd(self.get(), self->GetMainFrame(), 200);
-        handler->OnLoadingStateChange(self.get(), false, back, forward);
+    Deliver([back, forward](CefRefPtr<CefBrowserHostImpl> browser) {
+      if (CefRefPtr<CefLoadHandler> handler = browser->client_->GetLoadHandler()) {
+        handler->OnLoadEnd(browser.get(), browser->GetMainFrame(), 200);
+        handler->OnLoadingStateChange(browser.get(), false, back, forward);
       }
     });
     return;
@@ -554,16 +550,20 @@ void CefBrowserHostImpl::OnLoadFinished(bool ok) {
     return;
   }
   page_->runJavaScript(QString::fromLatin1(kReadErrorCodeScript), QWebEngineScript::ApplicationWorld,
-                       [self, serial](const QVariant& result) {
-                         // A late answer, for a read that has ended, is dropped.
-                         if (self->pending_error_ && self->pending_error_->serial == serial)
-                           self->EndErrorRead(result.toString().trimmed(), ERR_ABORTED);
-                       });
+                       cef::BindOnce(&CefBrowserHostImpl::OnErrorPageRead, this, serial));
   // The load failed, but why stays unknown.
-  QTimer::singleShot(kErrorReadTimeoutMs, page_.data(), [self, serial] {
-    if (self->pending_error_ && self->pending_error_->serial == serial)
-      self->EndErrorRead(QString(), ERR_FAILED);
-  });
+  QTimer::singleShot(kErrorReadTimeoutMs, page_.data(),
+                     cef::BindOnce(&CefBrowserHostImpl::EndErrorReadIfPending, this, serial, QString(), ERR_FAILED));
+}
+
+void CefBrowserHostImpl::OnErrorPageRead(int serial, const QVariant& result) {
+  EndErrorReadIfPending(serial, result.toString().trimmed(), ERR_ABORTED);
+}
+
+void CefBrowserHostImpl::EndErrorReadIfPending(int serial, const QString& name, int fallback_code) {
+  // A late answer, for a read that has ended, is dropped.
+  if (pending_error_ && pending_error_->serial == serial)
+    EndErrorRead(name, fallback_code);
 }
 
 void CefBrowserHostImpl::EndErrorRead(const QString& name, int fallback_code) {
@@ -582,20 +582,19 @@ void CefBrowserHostImpl::EndErrorRead(const QString& name, int fallback_code) {
   const QString text = name.isEmpty() ? cef::NetErrorToName(code) : name;
   const bool back = error->can_go_back;
   const bool forward = error->can_go_forward;
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  Deliver([self, code, text, failed, back, forward] {
-    if (CefRefPtr<CefLoadHandler> handler = self->client_->GetLoadHandler()) {
-      handler->OnLoadError(self.get(), self->GetMainFrame(), static_cast<cef_errorcode_t>(code), CefString(text),
+  Deliver([code, text, failed, back, forward](CefRefPtr<CefBrowserHostImpl> browser) {
+    if (CefRefPtr<CefLoadHandler> handler = browser->client_->GetLoadHandler()) {
+      handler->OnLoadError(browser.get(), browser->GetMainFrame(), static_cast<cef_errorcode_t>(code), CefString(text),
                            CefString(failed));
-      handler->OnLoadEnd(self.get(), self->GetMainFrame(), 0);
-      handler->OnLoadingStateChange(self.get(), false, back, forward);
+      handler->OnLoadEnd(browser.get(), browser->GetMainFrame(), 0);
+      handler->OnLoadingStateChange(browser.get(), false, back, forward);
     }
   });
-  std::vector<std::function<void()>> deferred;
+  std::vector<ClientTask> deferred;
   deferred.swap(deferred_);
   cef::stats::Add(cef::stats::kDeferredEvents, -static_cast<int>(deferred.size()));
-  for (auto& callback : deferred)
-    Deliver(std::move(callback));
+  for (auto& task : deferred)
+    Deliver(std::move(task));
 }
 
 void CefBrowserHostImpl::SetFullscreen(bool on) {
@@ -613,10 +612,9 @@ void CefBrowserHostImpl::SetFullscreen(bool on) {
     else
       window->showNormal();
   }
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  Deliver([self, on] {
-    if (CefRefPtr<CefDisplayHandler> handler = self->client_->GetDisplayHandler())
-      handler->OnFullscreenModeChange(self.get(), on);
+  Deliver([on](CefRefPtr<CefBrowserHostImpl> browser) {
+    if (CefRefPtr<CefDisplayHandler> handler = browser->client_->GetDisplayHandler())
+      handler->OnFullscreenModeChange(browser.get(), on);
   });
 }
 
@@ -628,24 +626,23 @@ void CefBrowserHostImpl::CloseBrowser(bool force_close) {
     force_close_ = true;
   if (close_pending_.exchange(true))
     return;
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  const bool posted = cef::Context::PostUiTask([self] {
+  const bool posted = PostToUi([](CefRefPtr<CefBrowserHostImpl> browser) {
     // Gone meanwhile, with its parent window: OnBeforeClose has been told.
-    if (self->closed_) {
-      self->close_pending_ = false;
+    if (browser->closed_) {
+      browser->close_pending_ = false;
       return;
     }
     bool handled = false;
-    if (CefRefPtr<CefLifeSpanHandler> handler = self->client_->GetLifeSpanHandler())
-      handled = handler->DoClose(self.get());
+    if (CefRefPtr<CefLifeSpanHandler> handler = browser->client_->GetLifeSpanHandler())
+      handled = handler->DoClose(browser.get());
     if (handled) {
       // The client closes the window itself; a later close asks again.
-      self->force_close_ = false;
-      self->close_pending_ = false;
+      browser->force_close_ = false;
+      browser->close_pending_ = false;
       return;
     }
-    if (!CEF_POST_GUI_TASK(cef::BindOnce(&CefBrowserHostImpl::CloseWindowNow, self.get())))
-      self->close_pending_ = false;
+    if (!CEF_POST_GUI_TASK(cef::BindOnce(&CefBrowserHostImpl::CloseWindowNow, browser.get())))
+      browser->close_pending_ = false;
   });
   if (!posted)
     close_pending_ = false;
@@ -693,10 +690,9 @@ void CefBrowserHostImpl::OnViewDestroyed() {
   close_pending_ = false;
   if (page_)
     page_->Release();
-  CefRefPtr<CefBrowserHostImpl> self = this;
-  cef::Context::PostUiTask([self] {
-    if (CefRefPtr<CefLifeSpanHandler> handler = self->client_->GetLifeSpanHandler())
-      handler->OnBeforeClose(self.get());
+  PostToUi([](CefRefPtr<CefBrowserHostImpl> browser) {
+    if (CefRefPtr<CefLifeSpanHandler> handler = browser->client_->GetLifeSpanHandler())
+      handler->OnBeforeClose(browser.get());
   });
   cef::BrowserInfoManager::GetInstance()->UnregisterBrowser(id_);
 }

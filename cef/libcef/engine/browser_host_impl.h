@@ -102,18 +102,21 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
   /// Hands a key the page did not handle to CefKeyboardHandler::OnKeyEvent.
   void KeyEventLater(const CefKeyEvent& event);
 
+  /// A call to the client, run on the browser UI thread with this browser.
+  using ClientTask = std::function<void(CefRefPtr<CefBrowserHostImpl> browser)>;
+
   ///
-  /// Hands |callback| to the browser UI thread behind every event reported
+  /// Hands |task| to the browser UI thread behind every event reported
   /// before it. Dropped once OnBeforeClose has been handed over.
   ///
-  void Deliver(std::function<void()> callback);
+  void Deliver(ClientTask task);
 
   ///
   /// Like Deliver, and also once the browser has closed, after its
   /// OnBeforeClose: for what belongs to the client rather than to the
   /// browser, a download that the client accepted.
   ///
-  void DeliverToClient(std::function<void()> callback);
+  void DeliverToClient(ClientTask task);
 
  private:
   // A failed load whose error the engine's error page is being asked for.
@@ -127,6 +130,13 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
 
   ~CefBrowserHostImpl() override;
 
+  ///
+  /// Any thread: posts |task| to the browser UI thread at once, past any
+  /// event held back, with a reference that keeps this browser alive until
+  /// the task has run. False when the runtime is not running.
+  ///
+  bool PostToUi(ClientTask task);
+
   void ConnectPage();
   void UpdateNavigationState();
   void ReloadNow(QWebEnginePage::WebAction action);
@@ -139,6 +149,8 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
   void OnLoadFinished(bool ok);
   void OnRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status);
   void OnWindowCloseRequested();
+  // Whether the user may close the browser's own window now.
+  bool OnOwnWindowClose();
   void OnConsoleMessage(cef_log_severity_t level, const QString& message, const QString& source, int line);
   void OnFeaturePermissionRequested(const QUrl& origin, QWebEnginePage::Feature feature);
   void OnFullScreenRequested(QWebEngineFullScreenRequest request);
@@ -150,6 +162,9 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
   /// load counts as |fallback_code|.
   ///
   void EndErrorRead(const QString& name, int fallback_code);
+  /// Ends error read |serial|, unless another one has replaced it.
+  void EndErrorReadIfPending(int serial, const QString& name, int fallback_code);
+  void OnErrorPageRead(int serial, const QVariant& result);
   void OnViewDestroyed();
   void CloseWindowNow();
   void SetFullscreen(bool on);
@@ -192,7 +207,7 @@ class CefBrowserHostImpl : public CefBrowser, public CefBrowserHost {
   QUrl interrupted_url_;
   int error_serial_ = 0;
   std::unique_ptr<PendingError> pending_error_;
-  std::vector<std::function<void()>> deferred_;
+  std::vector<ClientTask> deferred_;
   Qt::WindowStates state_before_fullscreen_ = Qt::WindowNoState;
 
   IMPLEMENT_REFCOUNTING(CefBrowserHostImpl);

@@ -11,21 +11,12 @@ CefDownloadItemImpl::CefDownloadItemImpl(const QWebEngineDownloadItem* item, con
       url_(item->url().toString()),
       suggested_file_name_(item->suggestedFileName()),
       mime_type_(item->mimeType()) {
-  switch (item->state()) {
-    case QWebEngineDownloadItem::DownloadRequested:
-    case QWebEngineDownloadItem::DownloadInProgress:
-      in_progress_ = true;
-      break;
-    case QWebEngineDownloadItem::DownloadCompleted:
-      complete_ = true;
-      break;
-    case QWebEngineDownloadItem::DownloadCancelled:
-      canceled_ = true;
-      break;
-    case QWebEngineDownloadItem::DownloadInterrupted:
-      interrupted_ = true;
-      break;
-  }
+  const QWebEngineDownloadItem::DownloadState state = item->state();
+  in_progress_ =
+      state == QWebEngineDownloadItem::DownloadRequested || state == QWebEngineDownloadItem::DownloadInProgress;
+  complete_ = state == QWebEngineDownloadItem::DownloadCompleted;
+  canceled_ = state == QWebEngineDownloadItem::DownloadCancelled;
+  interrupted_ = state == QWebEngineDownloadItem::DownloadInterrupted;
 }
 
 int CefDownloadItemImpl::GetPercentComplete() {

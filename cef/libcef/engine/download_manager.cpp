@@ -11,6 +11,7 @@
 #include "libcef/engine/download_item_impl.h"
 #include "libcef/engine/pending_reply.h"
 #include "libcef/runtime/context.h"
+#include "libcef/runtime/thread_util.h"
 
 namespace cef {
 
@@ -45,18 +46,13 @@ class DownloadItemCallback : public CefDownloadItemCallback {
  public:
   DownloadItemCallback(DownloadManager* manager, uint32_t id) : manager_(manager), id_(id) {}
 
-  void Cancel() override { Post(DownloadManager::Action::kCancel); }
-  void Pause() override { Post(DownloadManager::Action::kPause); }
-  void Resume() override { Post(DownloadManager::Action::kResume); }
+  void Cancel() override { Post(&QWebEngineDownloadItem::cancel); }
+  void Pause() override { Post(&QWebEngineDownloadItem::pause); }
+  void Resume() override { Post(&QWebEngineDownloadItem::resume); }
 
  private:
   void Post(DownloadManager::Action action) {
-    QPointer<DownloadManager> manager = manager_;
-    const uint32_t id = id_;
-    Context::PostGuiTask([manager, id, action] {
-      if (manager)
-        manager->Control(id, action);
-    });
+    CEF_POST_GUI_TASK(BindOnce(&DownloadManager::Control, manager_, id_, action));
   }
 
   // Dereferenced on the GUI thread only.
@@ -149,10 +145,9 @@ void DownloadManager::Report(uint32_t id) {
     return;
   Download& download = it->second;
   QWebEngineDownloadItem* item = download.item;
-  CefRefPtr<CefBrowserHostImpl> browser = download.browser;
   CefRefPtr<CefDownloadItem> snapshot = new CefDownloadItemImpl(item, FullPath(item));
   CefRefPtr<CefDownloadItemCallback> callback = new DownloadItemCallback(this, id);
-  browser->DeliverToClient([browser, snapshot, callback] {
+  download.browser->DeliverToClient([snapshot, callback](CefRefPtr<CefBrowserHostImpl> browser) {
     if (CefRefPtr<CefDownloadHandler> handler = browser->GetClient()->GetDownloadHandler())
       handler->OnDownloadUpdated(browser.get(), snapshot, callback);
   });
@@ -167,18 +162,7 @@ void DownloadManager::Control(uint32_t id, Action action) {
   const auto it = downloads_.find(id);
   if (it == downloads_.end() || !it->second.item)
     return;
-  QWebEngineDownloadItem* item = it->second.item;
-  switch (action) {
-    case Action::kCancel:
-      item->cancel();
-      break;
-    case Action::kPause:
-      item->pause();
-      break;
-    case Action::kResume:
-      item->resume();
-      break;
-  }
+  (it->second.item.data()->*action)();
 }
 
 }  // namespace cef

@@ -28,7 +28,8 @@ class DownloadManager : public QObject {
  public:
   explicit DownloadManager(QWebEngineProfile* profile);
 
-  enum class Action { kCancel, kPause, kResume };
+  /// The engine's own control of a download: cancel, pause or resume.
+  typedef void (QWebEngineDownloadItem::*Action)();
   /// GUI thread: applies a CefDownloadItemCallback request to download |id|.
   void Control(uint32_t id, Action action);
 

@@ -153,9 +153,7 @@ void EnginePage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
 }
 
 void EnginePage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg) {
-  bool accepted = false;
-  QString input;
-  if (!RunJavaScriptDialog(this, PageDialog::kAlert, securityOrigin, msg, QString(), &accepted, &input))
+  if (!RunJavaScriptDialog(this, PageDialog::kAlert, securityOrigin, msg))
     QWebEnginePage::javaScriptAlert(securityOrigin, msg);
 }
 
@@ -165,11 +163,9 @@ bool EnginePage::javaScriptConfirm(const QUrl& securityOrigin, const QString& ms
   const bool leaving = msg == QCoreApplication::translate(
                                   "QWebEnginePage",
                                   "Are you sure you want to leave this page? Changes that you made may not be saved.");
-  bool accepted = false;
-  QString input;
-  if (RunJavaScriptDialog(this, leaving ? PageDialog::kBeforeUnload : PageDialog::kConfirm, securityOrigin, msg,
-                          QString(), &accepted, &input))
-    return accepted;
+  if (const auto reply =
+          RunJavaScriptDialog(this, leaving ? PageDialog::kBeforeUnload : PageDialog::kConfirm, securityOrigin, msg))
+    return reply->accepted;
   return QWebEnginePage::javaScriptConfirm(securityOrigin, msg);
 }
 
@@ -177,13 +173,12 @@ bool EnginePage::javaScriptPrompt(const QUrl& securityOrigin,
                                   const QString& msg,
                                   const QString& defaultValue,
                                   QString* result) {
-  bool accepted = false;
-  QString input;
-  if (!RunJavaScriptDialog(this, PageDialog::kPrompt, securityOrigin, msg, defaultValue, &accepted, &input))
+  const auto reply = RunJavaScriptDialog(this, PageDialog::kPrompt, securityOrigin, msg, defaultValue);
+  if (!reply)
     return QWebEnginePage::javaScriptPrompt(securityOrigin, msg, defaultValue, result);
-  if (accepted && result)
-    *result = input;
-  return accepted;
+  if (reply->accepted && result)
+    *result = reply->input;
+  return reply->accepted;
 }
 
 QStringList EnginePage::chooseFiles(FileSelectionMode mode,

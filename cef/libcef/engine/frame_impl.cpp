@@ -4,6 +4,7 @@
 
 #include "libcef/engine/engine_page.h"
 #include "libcef/runtime/context.h"
+#include "libcef/runtime/thread_util.h"
 
 CefFrameImpl::CefFrameImpl(CefRefPtr<CefBrowserHostImpl> browser) : browser_(browser) {}
 
@@ -12,59 +13,54 @@ bool CefFrameImpl::IsValid() {
 }
 
 void CefFrameImpl::LoadURL(const CefString& url) {
-  CefRefPtr<CefBrowserHostImpl> browser = browser_;
   const QString text = url.ToQString();
   // On the engine's own thread the load starts at once, as CEF starts one
   // called on its UI thread: a window shown right after the call would
   // otherwise paint first.
-  if (cef::Context::CurrentlyOnGui()) {
-    browser->LoadURLNow(text);
+  if (CEF_CURRENTLY_ON_GUIT()) {
+    browser_->LoadURLNow(text);
     return;
   }
-  cef::Context::PostGuiTask([browser, text] { browser->LoadURLNow(text); });
+  CEF_POST_GUI_TASK(cef::BindOnce(&CefBrowserHostImpl::LoadURLNow, browser_.get(), text));
 }
 
 void CefFrameImpl::LoadString(const CefString& string_val, const CefString& url) {
   if (string_val.empty() || url.empty())
     return;
-  CefRefPtr<CefBrowserHostImpl> browser = browser_;
-  const QString content = string_val.ToQString();
-  const QString address = url.ToQString();
-  cef::Context::PostGuiTask([browser, content, address] { browser->LoadStringNow(content, address); });
+  CEF_POST_GUI_TASK(
+      cef::BindOnce(&CefBrowserHostImpl::LoadStringNow, browser_.get(), string_val.ToQString(), url.ToQString()));
 }
 
 void CefFrameImpl::ExecuteJavaScript(const CefString& code, const CefString& script_url, int start_line) {
   (void)script_url;
   (void)start_line;
-  CefRefPtr<CefBrowserHostImpl> browser = browser_;
-  const QString script = code.ToQString();
-  cef::Context::PostGuiTask([browser, script] {
-    browser->WithView([&](QWebEngineView*, cef::EnginePage* page) { page->runJavaScript(script); });
-  });
+  CEF_POST_GUI_TASK(cef::BindOnce(&CefFrameImpl::ExecuteJavaScriptNow, this, code.ToQString()));
+}
+
+void CefFrameImpl::ExecuteJavaScriptNow(const QString& script) {
+  browser_->WithView([&](QWebEngineView*, cef::EnginePage* page) { page->runJavaScript(script); });
 }
 
 void CefFrameImpl::GetSource(CefRefPtr<CefStringVisitor> visitor) {
-  Visit(visitor, true);
+  if (visitor)
+    CEF_POST_GUI_TASK(cef::BindOnce(&CefFrameImpl::VisitNow, this, visitor, true));
 }
 
 void CefFrameImpl::GetText(CefRefPtr<CefStringVisitor> visitor) {
-  Visit(visitor, false);
+  if (visitor)
+    CEF_POST_GUI_TASK(cef::BindOnce(&CefFrameImpl::VisitNow, this, visitor, false));
 }
 
-void CefFrameImpl::Visit(CefRefPtr<CefStringVisitor> visitor, bool html) {
-  if (!visitor)
-    return;
+void CefFrameImpl::VisitNow(CefRefPtr<CefStringVisitor> visitor, bool html) {
   CefRefPtr<CefBrowserHostImpl> browser = browser_;
-  cef::Context::PostGuiTask([browser, visitor, html] {
-    browser->WithView([&](QWebEngineView*, cef::EnginePage* page) {
-      auto deliver = [browser, visitor](const QString& text) {
-        browser->Deliver([visitor, text] { visitor->Visit(CefString(text)); });
-      };
-      if (html)
-        page->toHtml(deliver);
-      else
-        page->toPlainText(deliver);
-    });
+  browser->WithView([&](QWebEngineView*, cef::EnginePage* page) {
+    auto deliver = [browser, visitor](const QString& text) {
+      browser->Deliver([visitor, text](CefRefPtr<CefBrowserHostImpl>) { visitor->Visit(CefString(text)); });
+    };
+    if (html)
+      page->toHtml(deliver);
+    else
+      page->toPlainText(deliver);
   });
 }
 

@@ -3,6 +3,8 @@
 #define CEF_LIBCEF_ENGINE_FRAME_IMPL_H_
 #pragma once
 
+#include <QString>
+
 #include "include/cef_frame.h"
 #include "libcef/engine/browser_host_impl.h"
 
@@ -27,7 +29,9 @@ class CefFrameImpl : public CefFrame {
   CefRefPtr<CefBrowser> GetBrowser() override { return browser_.get(); }
 
  private:
-  void Visit(CefRefPtr<CefStringVisitor> visitor, bool html);
+  // GUI thread.
+  void ExecuteJavaScriptNow(const QString& script);
+  void VisitNow(CefRefPtr<CefStringVisitor> visitor, bool html);
 
   const CefRefPtr<CefBrowserHostImpl> browser_;
 

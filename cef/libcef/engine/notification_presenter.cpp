@@ -36,16 +36,12 @@ class NotificationImpl : public CefNotification {
   void Click() override { Post(NotificationPresenter::Action::kClick); }
   void Close() override { Post(NotificationPresenter::Action::kClose); }
 
- private:
+  /// Any thread: hands |action| to the presenter, if it is still there.
   void Post(NotificationPresenter::Action action) {
-    QPointer<NotificationPresenter> presenter = presenter_;
-    const uint64_t id = id_;
-    Context::PostGuiTask([presenter, id, action] {
-      if (presenter)
-        presenter->Control(id, action);
-    });
+    CEF_POST_GUI_TASK(BindOnce(&NotificationPresenter::Control, presenter_, id_, action));
   }
 
+ private:
   const QString title_;
   const QString body_;
   const QString origin_;
@@ -60,11 +56,8 @@ class NotificationImpl : public CefNotification {
 }  // namespace
 
 NotificationPresenter::NotificationPresenter(QWebEngineProfile* profile) : QObject(profile) {
-  QPointer<NotificationPresenter> self = this;
-  profile->setNotificationPresenter([self](std::unique_ptr<QWebEngineNotification> notification) {
-    if (self)
-      self->Present(std::move(notification));
-  });
+  profile->setNotificationPresenter(
+      BindRepeating(&NotificationPresenter::Present, QPointer<NotificationPresenter>(this)));
 }
 
 NotificationPresenter::~NotificationPresenter() = default;
@@ -95,20 +88,16 @@ void NotificationPresenter::Present(std::unique_ptr<QWebEngineNotification> noti
 
   const uint64_t id = next_id_++;
   connect(notification.get(), &QWebEngineNotification::closed, this, [this, id] { OnClosedByPage(id); });
+  CefRefPtr<NotificationImpl> object = new NotificationImpl(*notification, this, id);
   Entry& entry = notifications_[id];
-  entry.object = new NotificationImpl(*notification, this, id);
+  entry.object = object;
   entry.notification = std::move(notification);
   entry.browser = browser;
 
-  QPointer<NotificationPresenter> self = this;
-  CefRefPtr<CefNotification> object = entry.object;
-  browser->Deliver([browser, object, self, id] {
+  browser->Deliver([object](CefRefPtr<CefBrowserHostImpl> browser) {
     CefRefPtr<CefNotificationHandler> handler = browser->GetClient()->GetNotificationHandler();
-    const bool shown = handler && handler->OnShowNotification(browser.get(), object);
-    Context::PostGuiTask([self, id, shown] {
-      if (self)
-        self->Control(id, shown ? Action::kShow : Action::kClose);
-    });
+    const bool shown = handler && handler->OnShowNotification(browser.get(), object.get());
+    object->Post(shown ? Action::kShow : Action::kClose);
   });
 }
 
@@ -144,9 +133,8 @@ void NotificationPresenter::OnClosedByPage(uint64_t id) {
 }
 
 void NotificationPresenter::ReportClosed(const Entry& entry) {
-  CefRefPtr<CefBrowserHostImpl> browser = entry.browser;
   CefRefPtr<CefNotification> object = entry.object;
-  browser->Deliver([browser, object] {
+  entry.browser->Deliver([object](CefRefPtr<CefBrowserHostImpl> browser) {
     if (CefRefPtr<CefNotificationHandler> handler = browser->GetClient()->GetNotificationHandler())
       handler->OnNotificationClosed(browser.get(), object);
   });

@@ -11,6 +11,7 @@
 #include "libcef/engine/pending_reply.h"
 #include "libcef/engine/ssl_info_impl.h"
 #include "libcef/runtime/context.h"
+#include "libcef/runtime/thread_util.h"
 
 namespace cef {
 
@@ -80,16 +81,9 @@ class PermissionCallback : public CefMediaAccessCallback, public CefPermissionPr
   void Give(bool granted) {
     if (given_.exchange(true))
       return;
-    const QPointer<QWebEnginePage> page = page_;
-    const QUrl origin = origin_;
-    const QWebEnginePage::Feature feature = feature_;
-    Context::PostGuiTask([page, origin, feature, granted] {
-      if (page) {
-        page->setFeaturePermission(origin, feature,
-                                   granted ? QWebEnginePage::PermissionGrantedByUser
-                                           : QWebEnginePage::PermissionDeniedByUser);
-      }
-    });
+    CEF_POST_GUI_TASK(
+        BindOnce(&QWebEnginePage::setFeaturePermission, page_, origin_, feature_,
+                 granted ? QWebEnginePage::PermissionGrantedByUser : QWebEnginePage::PermissionDeniedByUser));
   }
 
   // Dereferenced on the GUI thread only.
@@ -116,12 +110,7 @@ class CertificateCallback : public CefCallback {
   void Give(bool go_on) {
     if (given_.exchange(true))
       return;
-    const QPointer<EnginePage> page = page_;
-    const int serial = serial_;
-    Context::PostGuiTask([page, serial, go_on] {
-      if (page)
-        page->AnswerCertificateError(serial, go_on);
-    });
+    CEF_POST_GUI_TASK(BindOnce(&EnginePage::AnswerCertificateError, page_, serial_, go_on));
   }
 
   // Dereferenced on the GUI thread only.
@@ -130,6 +119,27 @@ class CertificateCallback : public CefCallback {
   std::atomic<bool> given_{false};
   IMPLEMENT_REFCOUNTING(CertificateCallback);
   DISALLOW_COPY_AND_ASSIGN(CertificateCallback);
+};
+
+// What each engine feature asks of the client: media access, or another
+// permission through a prompt.
+struct FeaturePermission {
+  QWebEnginePage::Feature feature;
+  uint32_t media;
+  uint32_t other;
+};
+
+const FeaturePermission kFeaturePermissions[] = {
+    {QWebEnginePage::MediaAudioCapture, CEF_MEDIA_PERMISSION_DEVICE_AUDIO_CAPTURE, CEF_PERMISSION_TYPE_NONE},
+    {QWebEnginePage::MediaVideoCapture, CEF_MEDIA_PERMISSION_DEVICE_VIDEO_CAPTURE, CEF_PERMISSION_TYPE_NONE},
+    {QWebEnginePage::MediaAudioVideoCapture,
+     CEF_MEDIA_PERMISSION_DEVICE_AUDIO_CAPTURE | CEF_MEDIA_PERMISSION_DEVICE_VIDEO_CAPTURE, CEF_PERMISSION_TYPE_NONE},
+    {QWebEnginePage::DesktopVideoCapture, CEF_MEDIA_PERMISSION_DESKTOP_VIDEO_CAPTURE, CEF_PERMISSION_TYPE_NONE},
+    {QWebEnginePage::DesktopAudioVideoCapture,
+     CEF_MEDIA_PERMISSION_DESKTOP_AUDIO_CAPTURE | CEF_MEDIA_PERMISSION_DESKTOP_VIDEO_CAPTURE, CEF_PERMISSION_TYPE_NONE},
+    {QWebEnginePage::Notifications, CEF_MEDIA_PERMISSION_NONE, CEF_PERMISSION_TYPE_NOTIFICATIONS},
+    {QWebEnginePage::Geolocation, CEF_MEDIA_PERMISSION_NONE, CEF_PERMISSION_TYPE_GEOLOCATION},
+    {QWebEnginePage::MouseLock, CEF_MEDIA_PERMISSION_NONE, CEF_PERMISSION_TYPE_POINTER_LOCK},
 };
 
 CefRefPtr<CefBrowserHostImpl> BrowserFor(QWebEnginePage* page) {
@@ -176,24 +186,20 @@ bool AskClient(QWebEnginePage* page,
 
 }  // namespace
 
-bool RunJavaScriptDialog(QWebEnginePage* page,
-                         PageDialog kind,
-                         const QUrl& origin,
-                         const QString& message,
-                         const QString& default_text,
-                         bool* accepted,
-                         QString* input) {
+std::optional<DialogReply> RunJavaScriptDialog(QWebEnginePage* page,
+                                               PageDialog kind,
+                                               const QUrl& origin,
+                                               const QString& message,
+                                               const QString& default_text) {
   Q_ASSERT(Context::CurrentlyOnGui());
   // A page whose window has gone raises no more dialogs, the engine's own
   // included.
   EnginePage* engine_page = qobject_cast<EnginePage*>(page);
-  if (engine_page && engine_page->Released()) {
-    *accepted = false;
-    return true;
-  }
+  if (engine_page && engine_page->Released())
+    return DialogReply();
   CefRefPtr<CefBrowserHostImpl> browser = BrowserFor(page);
   if (!browser)
-    return false;
+    return std::nullopt;
   const QString origin_text = OriginText(origin);
   DialogAnswer answer;
   const bool handled = AskClient(
@@ -213,10 +219,8 @@ bool RunJavaScriptDialog(QWebEnginePage* page,
       },
       &answer);
   if (!handled)
-    return false;
-  *accepted = answer.success;
-  *input = answer.input;
-  return true;
+    return std::nullopt;
+  return DialogReply{answer.success, answer.input};
 }
 
 bool RunFileDialog(QWebEnginePage* page,
@@ -273,37 +277,18 @@ void RequestPermission(CefRefPtr<CefBrowserHostImpl> browser,
   Q_ASSERT(Context::CurrentlyOnGui());
   uint32_t media = CEF_MEDIA_PERMISSION_NONE;
   uint32_t other = CEF_PERMISSION_TYPE_NONE;
-  switch (feature) {
-    case QWebEnginePage::MediaAudioCapture:
-      media = CEF_MEDIA_PERMISSION_DEVICE_AUDIO_CAPTURE;
+  for (const FeaturePermission& known : kFeaturePermissions) {
+    if (known.feature == feature) {
+      media = known.media;
+      other = known.other;
       break;
-    case QWebEnginePage::MediaVideoCapture:
-      media = CEF_MEDIA_PERMISSION_DEVICE_VIDEO_CAPTURE;
-      break;
-    case QWebEnginePage::MediaAudioVideoCapture:
-      media = CEF_MEDIA_PERMISSION_DEVICE_AUDIO_CAPTURE | CEF_MEDIA_PERMISSION_DEVICE_VIDEO_CAPTURE;
-      break;
-    case QWebEnginePage::DesktopVideoCapture:
-      media = CEF_MEDIA_PERMISSION_DESKTOP_VIDEO_CAPTURE;
-      break;
-    case QWebEnginePage::DesktopAudioVideoCapture:
-      media = CEF_MEDIA_PERMISSION_DESKTOP_AUDIO_CAPTURE | CEF_MEDIA_PERMISSION_DESKTOP_VIDEO_CAPTURE;
-      break;
-    case QWebEnginePage::Notifications:
-      other = CEF_PERMISSION_TYPE_NOTIFICATIONS;
-      break;
-    case QWebEnginePage::Geolocation:
-      other = CEF_PERMISSION_TYPE_GEOLOCATION;
-      break;
-    case QWebEnginePage::MouseLock:
-      other = CEF_PERMISSION_TYPE_POINTER_LOCK;
-      break;
+    }
   }
   static std::atomic<uint64_t> next_prompt_id{1};
   const uint64_t prompt_id = next_prompt_id.fetch_add(1);
   const QString origin_text = OriginText(origin);
   CefRefPtr<PermissionCallback> callback = new PermissionCallback(page, origin, feature, media | other);
-  browser->Deliver([browser, media, other, prompt_id, origin_text, callback]() mutable {
+  browser->Deliver([media, other, prompt_id, origin_text, callback](CefRefPtr<CefBrowserHostImpl> browser) mutable {
     bool taken = false;
     if (CefRefPtr<CefPermissionHandler> handler = browser->GetClient()->GetPermissionHandler()) {
       if (media)
@@ -328,7 +313,7 @@ void RequestCertificateDecision(CefRefPtr<CefBrowserHostImpl> browser,
   const QString url = error.url().toString();
   CefRefPtr<CefSSLInfo> ssl_info = new SSLInfoImpl(code, error.certificateChain());
   CefRefPtr<CertificateCallback> callback = new CertificateCallback(page, serial);
-  browser->Deliver([browser, code, url, ssl_info, callback]() mutable {
+  browser->Deliver([code, url, ssl_info, callback](CefRefPtr<CefBrowserHostImpl> browser) mutable {
     bool taken = false;
     if (CefRefPtr<CefRequestHandler> handler = browser->GetClient()->GetRequestHandler())
       taken = handler->OnCertificateError(browser.get(), code, CefString(url), ssl_info, callback.get());

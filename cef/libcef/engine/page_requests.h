@@ -4,6 +4,8 @@
 #define CEF_LIBCEF_ENGINE_PAGE_REQUESTS_H_
 #pragma once
 
+#include <optional>
+
 #include <QStringList>
 #include <QUrl>
 #include <QWebEngineCertificateError>
@@ -15,19 +17,23 @@ namespace cef {
 
 enum class PageDialog { kAlert, kConfirm, kPrompt, kBeforeUnload };
 
+/// The user's answer to a JavaScript dialog.
+struct DialogReply {
+  bool accepted = false;
+  QString input;
+};
+
 ///
 /// GUI thread, from the page's own synchronous dialog call: asks the client's
 /// CefJSDialogHandler and waits for its answer, serving events meanwhile.
-/// Returns false when the client leaves the dialog to the engine (no handler,
-/// or the handler declined); otherwise |accepted| and |input| hold the answer.
+/// Returns nothing when the client leaves the dialog to the engine (no
+/// handler, or the handler declined).
 ///
-bool RunJavaScriptDialog(QWebEnginePage* page,
-                         PageDialog kind,
-                         const QUrl& origin,
-                         const QString& message,
-                         const QString& default_text,
-                         bool* accepted,
-                         QString* input);
+std::optional<DialogReply> RunJavaScriptDialog(QWebEnginePage* page,
+                                               PageDialog kind,
+                                               const QUrl& origin,
+                                               const QString& message,
+                                               const QString& default_text = QString());
 
 ///
 /// GUI thread, from the page's file chooser: asks the client's

@@ -13,6 +13,9 @@
 
 #include <cassert>
 #include <functional>
+#include <utility>
+
+#include <QPointer>
 
 #include "include/internal/cef_ptr.h"
 #include "libcef/runtime/context.h"
@@ -35,12 +38,37 @@ namespace cef {
 ///
 /// Binds |method| of the reference-counted |object| to copies of |args|, for
 /// posting to another thread. The task holds a reference, so the object lives
-/// until the task has run or been dropped.
+/// until the task has run or been dropped. Arguments that |args| leaves
+/// unbound are passed on by the caller, as the engine's callbacks pass their
+/// results.
+///
+template <typename R, typename T, typename... Params, typename... Args>
+auto BindOnce(R (T::*method)(Params...), T* object, Args... args) {
+  CefRefPtr<T> ref(object);
+  return [ref, method, args...](auto&&... rest) -> R {
+    return (ref.get()->*method)(args..., std::forward<decltype(rest)>(rest)...);
+  };
+}
+
+///
+/// Binds |method| of the QObject that |object| guards, as above, but holds no
+/// reference: the call is dropped when the object has been deleted by the
+/// time it runs. The guard is read where the task runs, which must be the
+/// object's own thread, the Qt GUI thread; it may be bound and posted on any
+/// thread.
 ///
 template <typename T, typename... Params, typename... Args>
-std::function<void()> BindOnce(void (T::*method)(Params...), T* object, Args... args) {
-  CefRefPtr<T> ref(object);
-  return [ref, method, args...] { (ref.get()->*method)(args...); };
+auto BindOnce(void (T::*method)(Params...), const QPointer<T>& object, Args... args) {
+  return [object, method, args...](auto&&... rest) {
+    if (object)
+      (object.data()->*method)(args..., std::forward<decltype(rest)>(rest)...);
+  };
+}
+
+/// The same binding as BindOnce, for a callback that may run more than once.
+template <typename... Args>
+auto BindRepeating(Args&&... args) {
+  return BindOnce(std::forward<Args>(args)...);
 }
 
 }  // namespace cef
