@@ -351,7 +351,7 @@ bool runWall(const WallBench::Settings &settings, int runs)
         return false;
     }
     // Index 0: vmpclient, 1: Chromium.
-    Series cpu[2], pss[2], shown[2], dropped[2], silence[2];
+    Series cpu[2], pss[2], shown[2], updates[2], dropped[2], silence[2];
     for (int i = 0; i < runs; ++i) {
         const bool clientFirst = i % 2 == 1;
         for (int k = 0; k < 2; ++k) {
@@ -361,16 +361,18 @@ bool runWall(const WallBench::Settings &settings, int runs)
             cpu[side].add({run.cpuSecondsPerMinute, run.ok});
             pss[side].add({run.pssMiB, run.ok});
             shown[side].add({run.shownPerSecond, run.ok});
+            updates[side].add({run.updatesPerSecond, run.ok});
             dropped[side].add({double(run.dropped), run.ok});
             silence[side].add({double(run.longestSilenceMs), run.ok});
             progress(QStringLiteral("wall %1 %2: %3")
                          .arg(client ? "vmpclient" : "chromium")
                          .arg(i + 1)
-                         .arg(run.ok ? QStringLiteral("%1 CPU s/min, %2 MiB, %3 frames/s shown, %4 dropped, "
-                                                      "GUI silent %5 ms at most")
+                         .arg(run.ok ? QStringLiteral("%1 CPU s/min, %2 MiB, %3 frames/s shown, %4 screen "
+                                                      "updates/s, %5 dropped, GUI silent %6 ms at most")
                                            .arg(run.cpuSecondsPerMinute, 0, 'f', 1)
                                            .arg(run.pssMiB, 0, 'f', 1)
                                            .arg(run.shownPerSecond, 0, 'f', 1)
+                                           .arg(run.updatesPerSecond, 0, 'f', 1)
                                            .arg(run.dropped)
                                            .arg(run.longestSilenceMs)
                                      : QStringLiteral("failed: ") + run.failure));
@@ -390,6 +392,7 @@ bool runWall(const WallBench::Settings &settings, int runs)
         {"CPU s per minute, whole process tree", cpu, 1.0, 1},
         {"PSS of the process tree (MiB)", pss, 0.8, 1},
         {"frames shown per second, all cameras", shown, 0, 1},
+        {"screen updates per second (X damage)", updates, 0, 1},
         {"frames dropped in the window", dropped, 0, 0},
         {"longest GUI silence (ms)", silence, 0, 0},
     };

@@ -1,5 +1,7 @@
 #include "wallbench.h"
 
+#include "screenupdates.h"
+
 #include <unistd.h>
 
 #include <QElapsedTimer>
@@ -168,6 +170,9 @@ WallBench::Run WallBench::measure(ClientSession &session, DevTools &devTools, un
     QTest::qWait(settings.warmupSeconds * 1000);
 
     const qint64 pid = session.pid();
+    ScreenUpdates updates;
+    if (!updates.start())
+        return failed(QStringLiteral("the X server counts no screen updates (no DAMAGE extension)"));
     const Frames before = Frames::read(devTools, url);
     QElapsedTimer clock;
     clock.start();
@@ -183,6 +188,7 @@ WallBench::Run WallBench::measure(ClientSession &session, DevTools &devTools, un
     }
     const qint64 ticks = proctree::cpuTicks(proctree::tree(pid)) - ticksBefore;
     const double seconds = clock.elapsed() / 1000.0;
+    const qint64 updated = updates.count();
     Run run;
     run.longestSilenceMs = probe.takeLongestSilenceMs();
     const Frames after = Frames::read(devTools, url);
@@ -196,6 +202,7 @@ WallBench::Run WallBench::measure(ClientSession &session, DevTools &devTools, un
     run.cpuSecondsPerMinute = double(ticks) / sysconf(_SC_CLK_TCK) / seconds * 60;
     run.pssMiB = pssSamples ? pssSum / pssSamples : 0;
     run.shownPerSecond = (after.shown - before.shown) / seconds;
+    run.updatesPerSecond = updated / seconds;
     run.dropped = after.dropped - before.dropped;
     return run;
 }

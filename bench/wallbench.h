@@ -29,8 +29,9 @@ public:
         bool ok = false;
         QString failure;
         double cpuSecondsPerMinute = 0; // of the whole process tree
-        double pssMiB = 0;              // of the whole tree, median of the window's samples
+        double pssMiB = 0;              // of the whole tree, mean of the window's samples
         double shownPerSecond = 0;      // frames, all cameras together
+        double updatesPerSecond = 0;    // of the screen, as the X server saw them drawn
         qint64 dropped = 0;             // frames, all cameras, over the window
         qint64 longestSilenceMs = 0;    // of the window's GUI thread
     };

@@ -1,0 +1,43 @@
+// How often the screen is really drawn, seen from the X server.
+#ifndef BENCH_SCREENUPDATES_H
+#define BENCH_SCREENUPDATES_H
+
+#include <QtGlobal>
+
+#include <atomic>
+#include <thread>
+
+// Counts the screen's updates through the X server's DAMAGE extension, on a
+// thread and an X connection of its own. A video's frame counts as shown once
+// the page hands it to the compositor; whether the program then puts it on
+// the screen, or only a later one, is seen here alone. A damage object on the
+// root window reports drawing into any window of the screen; drawing that
+// follows the last within BurstMs (in the .cpp) belongs to the same update, so
+// that a frame put out in several pieces counts once. Nothing else may draw
+// meanwhile. All members are called from one thread, the owner's.
+class ScreenUpdates
+{
+public:
+    ScreenUpdates() = default;
+    ~ScreenUpdates();
+    ScreenUpdates(const ScreenUpdates &) = delete;
+    ScreenUpdates &operator=(const ScreenUpdates &) = delete;
+
+    // Starts counting; false when there is no X display or no DAMAGE.
+    bool start();
+    void stop();
+
+    // Updates counted since start.
+    qint64 count() const { return updates.load(); }
+
+private:
+    void run();
+
+    std::thread thread;
+    std::atomic<bool> stopping{false};
+    std::atomic<qint64> updates{0};
+    void *display = nullptr;
+    int damageEvent = 0;
+};
+
+#endif // BENCH_SCREENUPDATES_H
