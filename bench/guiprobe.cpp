@@ -4,6 +4,8 @@
 
 #include <X11/Xlib.h>
 
+#include <thread>
+
 namespace {
 
 // The pause between an answer and the next ping: short enough that a stall
@@ -18,31 +20,9 @@ int ignoreErrors(Display *, XErrorEvent *)
 
 } // namespace
 
-GuiProbe::~GuiProbe()
-{
-    stop();
-}
-
 bool GuiProbe::start(unsigned long window)
 {
-    stop();
-    Display *display = XOpenDisplay(nullptr);
-    if (!display)
-        return false;
-    connection = display;
-    stopping = false;
-    thread = std::thread(&GuiProbe::run, this, window);
-    return true;
-}
-
-void GuiProbe::stop()
-{
-    stopping = true;
-    if (thread.joinable())
-        thread.join();
-    if (connection)
-        XCloseDisplay(static_cast<Display *>(connection));
-    connection = nullptr;
+    return watcher.start([this, window](Display *display) { run(display, window); });
 }
 
 qint64 GuiProbe::takeLongestSilenceMs()
@@ -57,9 +37,8 @@ qint64 GuiProbe::takeLongestSilenceMs()
     return longest;
 }
 
-void GuiProbe::run(unsigned long window)
+void GuiProbe::run(Display *display, unsigned long window)
 {
-    Display *display = static_cast<Display *>(connection);
     XSetErrorHandler(ignoreErrors);
     const Window root = DefaultRootWindow(display);
     // Qt sends the answer to the root window for the clients that watch its
@@ -72,7 +51,7 @@ void GuiProbe::run(unsigned long window)
     // The window manager pings as well; ours carry numbers it never uses.
     unsigned long serial = 0x50000000;
 
-    while (!stopping) {
+    while (!watcher.stopping()) {
         XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = window;
@@ -90,7 +69,7 @@ void GuiProbe::run(unsigned long window)
         XFlush(display);
 
         bool answeredNow = false;
-        while (!stopping && !answeredNow) {
+        while (!watcher.stopping() && !answeredNow) {
             pollfd fd{ConnectionNumber(display), POLLIN, 0};
             ::poll(&fd, 1, 50);
             while (XPending(display)) {
@@ -111,7 +90,7 @@ void GuiProbe::run(unsigned long window)
         }
         if (answeredNow)
             ++answeredCount;
-        for (int slept = 0; slept < PauseMs && !stopping; slept += 10)
+        for (int slept = 0; slept < PauseMs && !watcher.stopping(); slept += 10)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }

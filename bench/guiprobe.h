@@ -2,12 +2,13 @@
 #ifndef BENCH_GUIPROBE_H
 #define BENCH_GUIPROBE_H
 
+#include "xthread.h"
+
 #include <QtGlobal>
 
 #include <atomic>
 #include <chrono>
 #include <mutex>
-#include <thread>
 
 // Sends the window manager's _NET_WM_PING to a top-level window again and
 // again, each as soon as the last was answered (and a short pause), on a
@@ -17,14 +18,9 @@
 class GuiProbe
 {
 public:
-    GuiProbe() = default;
-    ~GuiProbe();
-    GuiProbe(const GuiProbe &) = delete;
-    GuiProbe &operator=(const GuiProbe &) = delete;
-
     // Starts pinging |window|; false when there is no X display.
     bool start(unsigned long window);
-    void stop();
+    void stop() { watcher.stop(); }
 
     // The longest wait for an answer since the last call, a ping still
     // unanswered counted as far as it has got, in milliseconds.
@@ -35,15 +31,13 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    void run(unsigned long window);
+    void run(Display *display, unsigned long window);
 
-    std::thread thread;
-    std::atomic<bool> stopping{false};
+    XThread watcher;
     std::atomic<qint64> answeredCount{0};
     std::mutex lock; // Guards the two below.
     qint64 longestMs = 0;
     Clock::time_point outstandingSince{};
-    void *connection = nullptr;
 };
 
 #endif // BENCH_GUIPROBE_H

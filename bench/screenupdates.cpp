@@ -16,64 +16,45 @@ constexpr int PollMs = 50;
 
 } // namespace
 
-ScreenUpdates::~ScreenUpdates()
-{
-    stop();
-}
-
 bool ScreenUpdates::start()
 {
-    stop();
-    Display *x = XOpenDisplay(nullptr);
-    if (!x)
-        return false;
-    int error = 0;
-    if (!XDamageQueryExtension(x, &damageEvent, &error)) {
-        XCloseDisplay(x);
-        return false;
-    }
-    display = x;
-    stopping = false;
     updates = 0;
-    thread = std::thread(&ScreenUpdates::run, this);
+    return watcher.start([this](Display *display) { run(display); },
+                         [this](Display *display) { return prepare(display); });
+}
+
+bool ScreenUpdates::prepare(Display *display)
+{
+    int error = 0;
+    if (!XDamageQueryExtension(display, &damageEvent, &error))
+        return false;
+    // Non-empty reports: one event each time the damage goes from none to
+    // some, and the damage is emptied at once, so each update is one event.
+    damage = XDamageCreate(display, DefaultRootWindow(display), XDamageReportNonEmpty);
+    XFlush(display);
     return true;
 }
 
-void ScreenUpdates::stop()
-{
-    stopping = true;
-    if (thread.joinable())
-        thread.join();
-    if (display)
-        XCloseDisplay(static_cast<Display *>(display));
-    display = nullptr;
-}
-
-void ScreenUpdates::run()
+void ScreenUpdates::run(Display *display)
 {
     using Clock = std::chrono::steady_clock;
-    Display *x = static_cast<Display *>(display);
-    // Non-empty reports: one event each time the damage goes from none to
-    // some, and the damage is emptied at once, so each update is one event.
-    const Damage damage = XDamageCreate(x, DefaultRootWindow(x), XDamageReportNonEmpty);
-    XFlush(x);
     Clock::time_point last{};
-    while (!stopping) {
-        pollfd wait{ConnectionNumber(x), POLLIN, 0};
-        if (!XPending(x) && poll(&wait, 1, PollMs) <= 0)
+    while (!watcher.stopping()) {
+        pollfd wait{ConnectionNumber(display), POLLIN, 0};
+        if (!XPending(display) && poll(&wait, 1, PollMs) <= 0)
             continue;
-        while (XPending(x)) {
+        while (XPending(display)) {
             XEvent event;
-            XNextEvent(x, &event);
+            XNextEvent(display, &event);
             if (event.type != damageEvent + XDamageNotify)
                 continue;
-            XDamageSubtract(x, damage, None, None);
+            XDamageSubtract(display, damage, None, None);
             const Clock::time_point now = Clock::now();
             if (now - last > BurstMs)
                 ++updates;
             last = now;
         }
-        XFlush(x);
+        XFlush(display);
     }
-    XDamageDestroy(x, damage);
+    XDamageDestroy(display, damage);
 }

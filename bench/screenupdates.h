@@ -2,13 +2,14 @@
 #ifndef BENCH_SCREENUPDATES_H
 #define BENCH_SCREENUPDATES_H
 
+#include "xthread.h"
+
 #include <QtGlobal>
 
 #include <atomic>
-#include <thread>
 
 // Counts the screen's updates through the X server's DAMAGE extension, on a
-// thread and an X connection of its own. A video's frame counts as shown once
+// thread and an X connection of its own (XThread). A video's frame counts as shown once
 // the page hands it to the compositor; whether the program then puts it on
 // the screen, or only a later one, is seen here alone. A damage object on the
 // root window reports drawing into any window of the screen; drawing that
@@ -18,26 +19,21 @@
 class ScreenUpdates
 {
 public:
-    ScreenUpdates() = default;
-    ~ScreenUpdates();
-    ScreenUpdates(const ScreenUpdates &) = delete;
-    ScreenUpdates &operator=(const ScreenUpdates &) = delete;
-
     // Starts counting; false when there is no X display or no DAMAGE.
     bool start();
-    void stop();
+    void stop() { watcher.stop(); }
 
     // Updates counted since start.
     qint64 count() const { return updates.load(); }
 
 private:
-    void run();
+    bool prepare(Display *display);
+    void run(Display *display);
 
-    std::thread thread;
-    std::atomic<bool> stopping{false};
+    XThread watcher;
     std::atomic<qint64> updates{0};
-    void *display = nullptr;
-    int damageEvent = 0;
+    int damageEvent = 0;      // set by prepare, before run starts
+    unsigned long damage = 0; // likewise
 };
 
 #endif // BENCH_SCREENUPDATES_H
