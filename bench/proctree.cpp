@@ -19,6 +19,21 @@ QByteArray readProc(qint64 pid, const char *name)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The sum of |fields| of the smaps_rollup of |pids|, in KiB.
+qint64 rollupKiB(const QList<qint64> &pids, const QList<QByteArray> &fields)
+{
+    qint64 total = 0;
+    for (qint64 pid : pids) {
+        const QList<QByteArray> lines = readProc(pid, "smaps_rollup").split('\n');
+        for (const QByteArray &line : lines) {
+            const int colon = line.indexOf(':');
+            if (colon > 0 && fields.contains(line.left(colon)))
+                total += line.mid(colon + 1).trimmed().split(' ').first().toLongLong();
+        }
+    }
+    return total;
+}
+
 // The fields of /proc/PID/stat after the command name, which may itself
 // contain blanks and parentheses.
 QList<QByteArray> statFields(qint64 pid)
@@ -51,17 +66,12 @@ qint64 cpuTicks(const QList<qint64> &pids)
 
 qint64 pssKiB(const QList<qint64> &pids)
 {
-    qint64 total = 0;
-    for (qint64 pid : pids) {
-        const QList<QByteArray> lines = readProc(pid, "smaps_rollup").split('\n');
-        for (const QByteArray &line : lines) {
-            if (line.startsWith("Pss:")) {
-                total += line.mid(4).trimmed().split(' ').first().toLongLong();
-                break;
-            }
-        }
-    }
-    return total;
+    return rollupKiB(pids, {"Pss"});
+}
+
+qint64 ownPssKiB(const QList<qint64> &pids)
+{
+    return rollupKiB(pids, {"Pss_Anon", "Pss_Shmem"});
 }
 
 qint64 threads(const QList<qint64> &pids)

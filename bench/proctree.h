@@ -17,6 +17,12 @@ qint64 cpuTicks(const QList<qint64> &pids);
 // once in total, split between the processes that map them.
 qint64 pssKiB(const QList<qint64> &pids);
 
+// The part of pssKiB() that is not mapped files: anonymous and shared memory.
+// Library pages count for every process on the machine that maps the same
+// library, so their share in |pids| moves as other programs start and end;
+// what an event leaves behind shows here alone.
+qint64 ownPssKiB(const QList<qint64> &pids);
+
 // Threads of |pids| together.
 qint64 threads(const QList<qint64> &pids);
 

@@ -11,7 +11,6 @@
 #include <signal.h>
 
 #include <functional>
-#include <tuple>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -81,8 +80,9 @@ private:
 
     int runSchedule();
     int runPerEvent();
-    // The PSS of the browser process and of its tree once things have settled.
-    std::pair<double, double> settledPss();
+    // The memory of the browser process and of its tree once things have
+    // settled.
+    SoakPss settledPss();
     void sample();
     void readPlatform();
 
@@ -376,7 +376,7 @@ void Soak::outage()
     startPlatform();
 }
 
-std::pair<double, double> Soak::settledPss()
+SoakPss Soak::settledPss()
 {
     // Past the page's own start-up work; then the lowest of a few samples.
     QTest::qWait(5000);
@@ -421,24 +421,27 @@ int Soak::runPerEvent()
             break;
         SoakEventCost cost;
         cost.kind = kind.text;
-        std::tie(cost.browserBefore, cost.treeBefore) = settledPss();
+        cost.before = settledPss();
         for (; cost.events < options.events / 2 && running(); ++cost.events)
             kind.run();
         cost.firstHalf = cost.events;
-        std::tie(cost.browserMiddle, cost.treeMiddle) = settledPss();
+        cost.middle = settledPss();
         for (; cost.events < options.events && running(); ++cost.events)
             kind.run();
-        std::tie(cost.browserAfter, cost.treeAfter) = settledPss();
+        cost.after = settledPss();
         samples.addCost(cost);
-        note(QStringLiteral("%1 × %2: browser %3 → %4 → %5 MiB, tree %6 → %7 → %8 MiB")
+        note(QStringLiteral("%1 × %2: browser %3 → %4 → %5 MiB, tree %6 → %7 → %8 MiB without mapped files; "
+                            "the browser's mapped files %9 → %10 MiB")
                  .arg(cost.kind)
                  .arg(cost.events)
-                 .arg(cost.browserBefore, 0, 'f', 1)
-                 .arg(cost.browserMiddle, 0, 'f', 1)
-                 .arg(cost.browserAfter, 0, 'f', 1)
-                 .arg(cost.treeBefore, 0, 'f', 1)
-                 .arg(cost.treeMiddle, 0, 'f', 1)
-                 .arg(cost.treeAfter, 0, 'f', 1));
+                 .arg(cost.before.browser, 0, 'f', 1)
+                 .arg(cost.middle.browser, 0, 'f', 1)
+                 .arg(cost.after.browser, 0, 'f', 1)
+                 .arg(cost.before.tree, 0, 'f', 1)
+                 .arg(cost.middle.tree, 0, 'f', 1)
+                 .arg(cost.after.tree, 0, 'f', 1)
+                 .arg(cost.before.browserFiles, 0, 'f', 1)
+                 .arg(cost.after.browserFiles, 0, 'f', 1));
     }
     if (g_interrupted)
         note(QStringLiteral("interrupted"));

@@ -188,12 +188,14 @@ QString SoakReport::writePerEvent(const QString &path) const
     QString text;
     QTextStream out(&text);
     out << "Per-event soak, " << QDateTime::currentDateTime().toString(Qt::ISODate) << ": " << options.warmupEvents
-        << " events of each kind to warm up, then the events counted below. PSS in MiB, each the lowest of several "
-           "samples once the page was shown again.  \n"
+        << " events of each kind to warm up, then the events counted below. PSS in MiB without mapped files "
+           "(anonymous and shared memory), each the lowest of several samples once the page was shown again; the "
+           "mapped files' share moves with every other program that maps the same libraries, so it is shown apart.  \n"
         << options.machine << "\n\n";
     out << QStringLiteral("| event | events | browser PSS before → halfway → after | browser per event "
-                          "(second half) | tree PSS before → halfway → after | tree per event (second half) |\n"
-                          "|---|---|---|---|---|---|\n");
+                          "(second half) | tree PSS before → halfway → after | tree per event (second half) "
+                          "| browser's mapped files before → after |\n"
+                          "|---|---|---|---|---|---|---|\n");
     const auto pss = [](double before, double middle, double after) {
         return QStringLiteral("%1 → %2 → %3").arg(before, 0, 'f', 1).arg(middle, 0, 'f', 1).arg(after, 0, 'f', 1);
     };
@@ -206,10 +208,13 @@ QString SoakReport::writePerEvent(const QString &path) const
             .arg(SoakTargets::perEvent.met(growth) ? "met" : "missed");
     };
     for (const SoakEventCost &c : samples.costs()) {
-        out << "| " << c.kind << " | " << c.events << " | " << pss(c.browserBefore, c.browserMiddle, c.browserAfter)
-            << " | " << perEvent(c.browserBefore, c.browserMiddle, c.browserAfter, c.events, c.firstHalf) << " | "
-            << pss(c.treeBefore, c.treeMiddle, c.treeAfter) << " | "
-            << perEvent(c.treeBefore, c.treeMiddle, c.treeAfter, c.events, c.firstHalf) << " |\n";
+        out << "| " << c.kind << " | " << c.events << " | "
+            << pss(c.before.browser, c.middle.browser, c.after.browser) << " | "
+            << perEvent(c.before.browser, c.middle.browser, c.after.browser, c.events, c.firstHalf) << " | "
+            << pss(c.before.tree, c.middle.tree, c.after.tree) << " | "
+            << perEvent(c.before.tree, c.middle.tree, c.after.tree, c.events, c.firstHalf) << " | "
+            << QStringLiteral("%1 → %2").arg(c.before.browserFiles, 0, 'f', 1).arg(c.after.browserFiles, 0, 'f', 1)
+            << " |\n";
     }
     out << "\nTarget: " << SoakTargets::perEvent.text() << " for each kind.\n";
     out.flush();

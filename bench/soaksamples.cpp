@@ -63,16 +63,17 @@ QList<double> SoakSamples::window(double from, double to,
     return values;
 }
 
-std::pair<double, double> SoakSamples::lowestPss(qint64 browser, int count, int gapMs)
+SoakPss SoakSamples::lowestPss(qint64 browser, int count, int gapMs)
 {
-    double alone = -1, tree = -1;
+    SoakPss lowest;
+    const auto lower = [](double &kept, qint64 kib) { kept = kept < 0 ? kib / 1024.0 : qMin(kept, kib / 1024.0); };
     for (int i = 0; i < count; ++i) {
         if (i > 0)
             QTest::qWait(gapMs);
-        const double a = proctree::pssKiB({browser}) / 1024.0;
-        const double t = proctree::pssKiB(proctree::tree(browser)) / 1024.0;
-        alone = alone < 0 ? a : qMin(alone, a);
-        tree = tree < 0 ? t : qMin(tree, t);
+        const qint64 own = proctree::ownPssKiB({browser});
+        lower(lowest.browser, own);
+        lower(lowest.tree, proctree::ownPssKiB(proctree::tree(browser)));
+        lower(lowest.browserFiles, proctree::pssKiB({browser}) - own);
     }
-    return {alone, tree};
+    return lowest;
 }

@@ -11,7 +11,6 @@
 #include <QString>
 
 #include <functional>
-#include <utility>
 
 struct SoakSample
 {
@@ -36,15 +35,24 @@ struct SoakRecovery
     double seconds = -1; // until the page was shown again; negative: never
 };
 
-// What one kind of event costs: the lowest PSS before a number of them,
-// halfway and after, in MiB. Growth that goes on in the second half is a
-// leak; growth that stops was the first events' warming up.
+// The settled memory of the program, in MiB, each figure the lowest of
+// several samples: PSS without mapped files (proctree::ownPssKiB) of the
+// browser process and of its tree, and the mapped files' PSS of the browser.
+struct SoakPss
+{
+    double browser = -1, tree = -1, browserFiles = -1;
+};
+
+// What one kind of event costs: the PSS without mapped files before a number
+// of them, halfway and after, in MiB. Growth that goes on in the second half
+// is a leak; growth that stops was the first events' warming up. The mapped
+// files are shown beside it: their share moves with every other program on
+// the machine that maps the same libraries.
 struct SoakEventCost
 {
     QString kind;
     int events = 0, firstHalf = 0;
-    double browserBefore = 0, browserMiddle = 0, browserAfter = 0;
-    double treeBefore = 0, treeMiddle = 0, treeAfter = 0;
+    SoakPss before, middle, after;
 };
 
 class SoakSamples
@@ -70,10 +78,10 @@ public:
     // keeps the sample that falls due at |to| but is taken a moment late.
     QList<double> window(double from, double to, const std::function<double(const SoakSample &)> &value) const;
 
-    // PSS in MiB of |browser| alone (first) and of its tree (second), each
-    // the lowest of |count| samples |gapMs| apart: single samples swing with
-    // texture and media buffers, a leak raises the floor.
-    static std::pair<double, double> lowestPss(qint64 browser, int count, int gapMs);
+    // The memory of |browser| and its tree, each figure the lowest of |count|
+    // samples |gapMs| apart: single samples swing with texture and media
+    // buffers, a leak raises the floor.
+    static SoakPss lowestPss(qint64 browser, int count, int gapMs);
 
 private:
     QFile csv;
