@@ -33,11 +33,12 @@ private:
 
     void run(Display *display, unsigned long window);
 
-    XThread watcher;
     std::atomic<qint64> answeredCount{0};
     std::mutex lock; // Guards the two below.
     qint64 longestMs = 0;
     Clock::time_point outstandingSince{};
+    // Last, so that it is destroyed first: its thread uses the members above.
+    XThread watcher;
 };
 
 #endif // BENCH_GUIPROBE_H

@@ -18,13 +18,14 @@ constexpr int PollMs = 50;
 
 bool ScreenUpdates::start()
 {
-    updates = 0;
     return watcher.start([this](Display *display) { run(display); },
                          [this](Display *display) { return prepare(display); });
 }
 
 bool ScreenUpdates::prepare(Display *display)
 {
+    // The last count's thread has stopped by now.
+    updates = 0;
     int error = 0;
     if (!XDamageQueryExtension(display, &damageEvent, &error))
         return false;

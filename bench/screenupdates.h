@@ -30,10 +30,11 @@ private:
     bool prepare(Display *display);
     void run(Display *display);
 
-    XThread watcher;
     std::atomic<qint64> updates{0};
     int damageEvent = 0;      // set by prepare, before run starts
     unsigned long damage = 0; // likewise
+    // Last, so that it is destroyed first: its thread uses the members above.
+    XThread watcher;
 };
 
 #endif // BENCH_SCREENUPDATES_H
